@@ -1,0 +1,115 @@
+#include "XmlParser.h"
+
+#include "DataFile.h"
+#include "FileSystem.h"
+#include "XmlAttribute.h"
+#include "XmlDocument.h"
+#include "XmlNode.h"
+
+#include <tinyxml.h>
+
+#include <cstdio>
+#include <memory>
+#include <vector>
+
+XmlParser::~XmlParser()
+{
+}
+
+TinyXmlParser::~TinyXmlParser()
+{
+}
+
+XmlDocument* TinyXmlParser::parse(const DataFile* file)
+{
+    if (!file)
+        return nullptr;
+
+    TiXmlDocument parsed(file->path().c_str());
+    // TinyXML reads a zero-terminated text; the file's bytes carry no zero.
+    std::vector<char> text(static_cast<size_t>(file->size()) + 1, '\0');
+    for (int i = 0; i < file->size(); ++i)
+        text[i] = static_cast<char>(file->data()[i]);
+    parsed.Parse(text.data());
+
+    if (parsed.Error() && parsed.ErrorId() != TiXmlBase::TIXML_ERROR_DOCUMENT_EMPTY) {
+        std::fprintf(stderr, "%s:%d:%d: %s\n", file->path().c_str(), parsed.ErrorRow(),
+                     parsed.ErrorCol(), parsed.ErrorDesc());
+        return nullptr;
+    }
+
+    XmlDocument* document = new XmlDocument;
+    const TiXmlNode* first = parsed.FirstChild();
+    if (first) {
+        if (const TiXmlDeclaration* declaration = first->ToDeclaration()) {
+            document->setVersion(declaration->Version());
+            document->setEncoding(declaration->Encoding());
+            document->setStandalone(declaration->Standalone());
+        }
+    }
+    document->setRoot(convertNode(parsed.RootElement()));
+    return document;
+}
+
+XmlNode* TinyXmlParser::convertNode(const TiXmlNode* node)
+{
+    if (!node)
+        return nullptr;
+
+    XmlNode* result = new XmlNode;
+    switch (node->Type()) {
+    case TiXmlNode::TINYXML_ELEMENT:
+        result->setName(node->Value());
+        result->setType(XmlNode::elementNode);
+        for (const TiXmlAttribute* attribute = node->ToElement()->FirstAttribute(); attribute;
+             attribute = attribute->Next())
+            result->addAttribute(new XmlAttribute(attribute->Name(), attribute->Value()));
+        break;
+    case TiXmlNode::TINYXML_COMMENT:
+        result->setType(XmlNode::commentNode);
+        result->setName("xml.comment");
+        result->setText(node->Value());
+        break;
+    case TiXmlNode::TINYXML_TEXT:
+        result->setType(XmlNode::textNode);
+        result->setName("xml.text");
+        result->setText(node->Value());
+        break;
+    default:
+        break;
+    }
+
+    XmlNode* previous = nullptr;
+    for (const TiXmlNode* child = node->FirstChild(); child; child = child->NextSibling()) {
+        XmlNode* converted = convertNode(child);
+        converted->setParent(result);
+        if (previous)
+            previous->setNextSibling(converted);
+        result->addChild(converted);
+        previous = converted;
+    }
+    return result;
+}
+
+XmlParser* createTinyXmlParser()
+{
+    return new TinyXmlParser;
+}
+
+XmlDocument* parseXml(const DataFile* file)
+{
+    if (!file)
+        return nullptr;
+    std::unique_ptr<XmlParser> parser(createTinyXmlParser());
+    return parser->parse(file);
+}
+
+XmlDocument* parseXmlFile(const std::string& path)
+{
+    std::unique_ptr<DataFile> file(openFile(path));
+    if (!file) {
+        std::fprintf(stderr, "%s: no such file\n", path.c_str());
+        return nullptr;
+    }
+    return parseXml(file.get());
+}
