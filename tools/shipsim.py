@@ -1,0 +1,253 @@
+"""The ship's motion on a track, step for step as the game runs it, and an
+autopilot that drives it along a track's planned line.
+
+The content build uses it to prove every level can be finished by every
+ship at several frame rates before the archive is written.
+"""
+import math
+
+CELL = 0.1
+COLUMNS = 9
+RIGHT_EDGE = COLUMNS * CELL
+
+TILE_IDS = {"0": 0, "s": 0, "S": 1, "X": 2, "F": 3, "f": 4, "C": 5}
+
+
+def parse_track(text):
+    """Grid of tile ids, row by row, as the level reads a track file."""
+    cells = [TILE_IDS[ch] for ch in text if ch in TILE_IDS]
+    rows = len(cells) // COLUMNS
+    return [cells[r * COLUMNS:(r + 1) * COLUMNS] for r in range(rows)]
+
+
+class Grid:
+    def __init__(self, rows):
+        self.rows = rows
+        self.row_count = len(rows)
+
+    def tile_at(self, column, row):
+        if column < 0 or column > COLUMNS - 1 or row < 0 or row >= self.row_count:
+            return 0
+        return self.rows[row][column]
+
+    def sample(self, p, q):
+        return self.tile_at(int(p / CELL), int(q / CELL))
+
+
+class ShipSpec:
+    """The physics' view of a ship type: its mesh extents and scale."""
+
+    def __init__(self, name, extent_x, extent_z, scale):
+        self.name = name
+        self.half_width = extent_x * scale * 0.5
+        self.nose = extent_z * scale * 0.65
+        self.front = extent_z * scale * 2.5
+
+
+class Ship:
+    MAX_COLLISION_PASSES = 16
+
+    def __init__(self, spec, grid, level_speed, jump_count, tile_speed, tick_time):
+        self.spec = spec
+        self.grid = grid
+        self.level_speed = level_speed
+        self.jump_count = jump_count
+        self.tile_speed = tile_speed  # index 1..4
+        self.tick_time = tick_time
+        self.score = 0
+        self.lives = 2
+        self.deaths = 0
+        self.crashes = []  # (row, x, jumps left) of every crash
+        self.reset()
+
+    def reset(self):
+        self.x = COLUMNS * 0.5 * CELL
+        self.height = 0.0
+        self.distance = 0.0
+        self.lateral = 0.0
+        self.phase = -1.0
+        self.forward = 0.0
+        self.fall = 0.0
+        self.started = False
+        self.clock = -3.0 * self.tick_time
+        self.advance = self.tile_speed[2]
+        self.jumps = self.jump_count
+        self.finished = False
+        self.crashed = False
+        self.crash_time = 0.0
+
+    def jumping(self):
+        return self.phase != -1.0
+
+    def key(self, name, on_jump=None):
+        if name == "jump":
+            if self.clock >= 0 and self.phase == -1.0 and self.jumps >= 1:
+                self.jumps -= 1
+                self.phase = 0.0
+                if on_jump:
+                    on_jump()
+        elif name == "right":
+            self.lateral = 0.04
+        elif name == "left":
+            self.lateral = -0.04
+
+    def tile_under(self):
+        hw = self.spec.half_width
+        if self.x < hw or self.x > RIGHT_EDGE - hw:
+            return 0
+        return self.grid.sample(self.x, self.distance + self.spec.nose)
+
+    def collide(self):
+        hw = self.spec.half_width
+        events = []
+        corners = ((1, self.x - hw, self.distance), (2, self.x + hw, self.distance),
+                   (3, self.x - hw, self.distance + self.spec.front),
+                   (4, self.x + hw, self.distance + self.spec.front))
+        for corner, p, q in corners:
+            tile = self.grid.sample(p, q)
+            if corner <= 2:
+                if tile == 0 and not self.jumping():
+                    events.append((corner, 0))
+                elif tile == 5:
+                    events.append((corner, 5))
+            elif tile == 5:
+                events.append((corner, 5))
+        if not self.jumping():
+            if self.x < hw:
+                events.append((1, 0))
+            if self.x > RIGHT_EDGE - hw:
+                events.append((2, 0))
+        return events
+
+    def update(self, dt, game_clock):
+        if self.started:
+            self.clock += dt
+        self.started = True
+        if self.crashed:
+            self.height += self.fall
+            self.fall -= dt * 0.003
+            if self.crash_time + 2.0 < game_clock:
+                self.lives -= 1
+                if self.lives >= 0:
+                    self.reset()
+                else:
+                    self.lives = -1
+            return
+        step = dt * self.lateral * 8.0
+        self.x += step
+        if self.clock >= 0:
+            self.advance = self.level_speed * self.forward * dt
+            self.distance += self.advance
+            self.score = int(self.distance) * 16
+        if int((self.distance + self.spec.nose) / CELL) >= self.grid.row_count:
+            self.finished = True
+            return
+        if self.phase != -1.0:
+            self.phase += dt * 1.5
+            self.height = math.sin(self.phase) * 0.025
+            if self.height < 0:
+                self.phase = -1.0
+                self.height = 0.0
+        events = self.collide()
+        passes = 0
+        while events and passes < self.MAX_COLLISION_PASSES:
+            passes += 1
+            if self.crashed:
+                break
+            corner, tile = events[0]
+            if corner <= 2:
+                if not self.jumping() or tile == 5:
+                    self.x -= step
+                    self.lateral *= -0.25
+            elif tile == 5:
+                self.distance -= self.advance
+                self.forward = -0.05
+            if self.tile_under() == 0 and not self.jumping():
+                self.crash_time = game_clock
+                self.crashed = True
+                self.deaths += 1
+                self.crashes.append((round(self.distance / CELL, 1), round(self.x, 3), self.jumps))
+            events = self.collide()
+        if not self.jumping():
+            t = self.tile_under()
+            if t != 0 and t != 5:
+                self.forward = self.tile_speed[t]
+        self.lateral -= self.lateral * 0.1
+        self.forward += (self.tile_speed[2] - self.forward) * 0.01
+
+
+class Autopilot:
+    """Drives along the planned line of a track: `lanes[r]` is the range of
+    columns (lo, hi) the ship's centre should keep to on row r; `None` marks a
+    row to be crossed in the air."""
+
+    def __init__(self, ship, lanes, lookahead=2.5):
+        self.ship = ship
+        self.lanes = lanes
+        self.lookahead = lookahead
+
+    def _lane(self, row):
+        if row < 0:
+            row = 0
+        if row >= len(self.lanes):
+            return (0, COLUMNS - 1)
+        return self.lanes[row]
+
+    def keys(self, dt):
+        ship = self.ship
+        spec = ship.spec
+        speed = max(0.3, ship.level_speed * max(ship.forward, 0.5))
+        keys = []
+        # Jump just before the rear corners reach a row that must be flown.
+        if not ship.jumping() and ship.clock >= 0:
+            reach = ship.distance + speed * dt * 3 + 0.02
+            if self._lane(int(reach / CELL)) is None:
+                keys.append("jump")
+        # Keep inside every lane from the rear corners on; beyond the first
+        # row that the current lanes cannot share, lean toward that row's lane.
+        first = int(ship.distance / CELL)
+        last = int((ship.distance + spec.front + speed * self.lookahead) / CELL)
+        margin = spec.half_width + 0.012
+        lo_b, hi_b = 0.0, RIGHT_EDGE
+        ahead = None
+        for r in range(first, last + 1):
+            lane = self._lane(r)
+            if lane is None:
+                continue
+            lo = lane[0] * CELL + margin
+            hi = (lane[1] + 1) * CELL - margin
+            if max(lo_b, lo) > min(hi_b, hi):
+                ahead = (lo + hi) / 2
+                break
+            lo_b, hi_b = max(lo_b, lo), min(hi_b, hi)
+        if ahead is not None:
+            target = min(max(ahead, lo_b + 0.01), hi_b - 0.01)
+            band = (target - 0.01, target + 0.01)
+        elif hi_b - lo_b < 0.03:
+            band = ((lo_b + hi_b) / 2 - 0.01, (lo_b + hi_b) / 2 + 0.01)
+        else:
+            band = (lo_b + 0.01, hi_b - 0.01)
+        # Hold a key while the ship, left to coast from here, would stop
+        # short of the band.
+        stop = ship.x + ship.lateral * 8.0 * dt * 9.0
+        if stop < band[0]:
+            keys.append("right")
+        elif stop > band[1]:
+            keys.append("left")
+        return keys
+
+
+def drive(spec, grid, lanes, level_speed, jump_count, tile_speed, tick_time, dt, limit=300.0):
+    """Races one ship along the plan; returns the ship once it has finished,
+    is out for good or the time limit has run out, and the seconds taken."""
+    ship = Ship(spec, grid, level_speed, jump_count, tile_speed, tick_time)
+    pilot = Autopilot(ship, lanes)
+    clock = 0.0
+    while clock < limit:
+        for k in pilot.keys(dt):
+            ship.key(k)
+        clock += dt
+        ship.update(dt, clock)
+        if ship.finished or (ship.crashed and ship.lives < 0):
+            break
+    return ship, clock
