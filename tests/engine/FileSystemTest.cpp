@@ -1,0 +1,260 @@
+#include "DataFile.h"
+#include "DiskFileSystem.h"
+#include "FileSystem.h"
+#include "FileWriter.h"
+#include "MemoryFileSystem.h"
+#include "TestFiles.h"
+#include "ZipFileSystem.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <memory>
+#include <string>
+
+namespace {
+
+std::string contentOf(const DataFile& file)
+{
+    return std::string(reinterpret_cast<const char*>(file.data()), static_cast<size_t>(file.size()));
+}
+
+uint32_t read32(const std::string& bytes, size_t at)
+{
+    return static_cast<uint8_t>(bytes[at]) | static_cast<uint8_t>(bytes[at + 1]) << 8 |
+           static_cast<uint8_t>(bytes[at + 2]) << 16 | static_cast<uint32_t>(static_cast<uint8_t>(bytes[at + 3])) << 24;
+}
+
+void write32(std::string& bytes, size_t at, uint32_t v)
+{
+    for (int i = 0; i < 4; ++i)
+        bytes[at + i] = static_cast<char>(v >> (8 * i));
+}
+
+// Rewrites the sizes of every member in both the local and the central
+// headers (an archive that lies coherently about its members).
+void setStoredSizes(std::string& zip, uint32_t compressed, uint32_t uncompressed)
+{
+    for (size_t at = 0; at + 46 <= zip.size(); ++at) {
+        uint32_t signature = read32(zip, at);
+        if (signature == 0x04034b50) {
+            write32(zip, at + 18, compressed);
+            write32(zip, at + 22, uncompressed);
+        } else if (signature == 0x02014b50) {
+            write32(zip, at + 20, compressed);
+            write32(zip, at + 24, uncompressed);
+        }
+    }
+}
+
+class InstalledFileSystem {
+public:
+    explicit InstalledFileSystem(FileSystem* fileSystem) { FileSystem::setInstance(fileSystem); }
+    ~InstalledFileSystem() { FileSystem::setInstance(nullptr); }
+};
+
+const std::string contentXml = "<content><ship>blue</ship></content>";
+
+}
+
+TEST(DataFile, ExtensionIsTheUpperCasedTextAfterTheFirstDot)
+{
+    const std::pair<const char*, const char*> cases[] = {
+        {"ship.cmsh", "CMSH"},          {"Font.Ttf", "TTF"},   {"a.b.msh", "B.MSH"},
+        {"data.1/ship.msh", "1/SHIP.MSH"}, {"music", ""},      {"ends.", ""},
+        {"pizza.zip", "ZIP"},           {"caf\xe9.\xe9x", "\xe9X"},
+    };
+    for (auto [path, extension] : cases)
+        EXPECT_EQ(DataFile::computeExtension(path), extension) << path;
+}
+
+TEST(DataFile, OwnsAnExactCopyOfTheBytes)
+{
+    char bytes[] = {'a', '\0', 'b'};
+    DataFile file("Mixed.Case", bytes, 3);
+    bytes[0] = 'z';
+    EXPECT_EQ(file.path(), "Mixed.Case");
+    EXPECT_EQ(file.extension(), "CASE");
+    EXPECT_EQ(file.size(), 3);
+    EXPECT_EQ(contentOf(file), std::string("a\0b", 3));
+
+    DataFile none("x", nullptr, 10);
+    EXPECT_EQ(none.size(), 0);
+    DataFile negative("x", bytes, -1);
+    EXPECT_EQ(negative.size(), 0);
+}
+
+TEST(DiskFileSystem, ReadsWholeFilesAndRefusesWhatIsNoFile)
+{
+    std::string dir = makeTestDirectory("disk");
+    writeBytes(dir + "/level.txt", std::string("ab\0cd", 5));
+    writeBytes(dir + "/empty.bin", "");
+    DiskFileSystem disk;
+
+    std::unique_ptr<DataFile> file(disk.open(dir + "/level.txt"));
+    ASSERT_NE(file, nullptr);
+    EXPECT_EQ(contentOf(*file), std::string("ab\0cd", 5));
+    EXPECT_EQ(file->extension(), "TXT");
+
+    std::unique_ptr<DataFile> empty(disk.open(dir + "/empty.bin"));
+    ASSERT_NE(empty, nullptr);
+    EXPECT_EQ(empty->size(), 0);
+
+    EXPECT_EQ(disk.open(dir + "/missing.txt"), nullptr);
+    EXPECT_EQ(disk.open(dir), nullptr);   // a directory
+}
+
+TEST(DiskFileSystem, IsCurrentUntilAnotherIsInstalledAndAfterItIsGone)
+{
+    std::string dir = makeTestDirectory("current");
+    writeBytes(dir + "/plain.txt", "disk");
+    EXPECT_EQ(FileSystem::instance(), &diskFileSystem());
+    std::unique_ptr<DataFile> fromDisk(openFile(dir + "/plain.txt"));
+    ASSERT_NE(fromDisk, nullptr);
+    EXPECT_EQ(contentOf(*fromDisk), "disk");
+
+    {
+        MemoryFileSystem memory;
+        memory.add("plain.txt", "memory");
+        FileSystem::setInstance(&memory);
+        std::unique_ptr<DataFile> fromMemory(openFile("plain.txt"));
+        ASSERT_NE(fromMemory, nullptr);
+        EXPECT_EQ(contentOf(*fromMemory), "memory");
+        EXPECT_EQ(memory.opens("plain.txt"), 1);
+    }
+    // The installed file system was deleted while current: the disk is back.
+    EXPECT_EQ(FileSystem::instance(), &diskFileSystem());
+}
+
+TEST(DiskFileWriter, WritesTheBytesBackToThePath)
+{
+    std::string dir = makeTestDirectory("writer");
+    DataFile file(dir + "/out.bin", "xyz", 3);
+    DiskFileWriter writer;
+    writer.write(file);
+    EXPECT_EQ(readBytes(dir + "/out.bin"), "xyz");
+    writer.write(DataFile(dir + "/no/such/dir/out.bin", "xyz", 3));   // reported, no crash
+}
+
+class ZipFileSystemTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        dir = makeTestDirectory(::testing::UnitTest::GetInstance()->current_test_info()->name());
+        archive = dir + "/quorin.zip";
+    }
+
+    std::string dir;
+    std::string archive;
+};
+
+TEST_F(ZipFileSystemTest, FindsMembersWithoutRegardToCase)
+{
+    std::string big(100000, 'q');
+    makeZip(archive, {{"content.xml", contentXml, true},
+                      {"ships/Blue.cmsh", "mesh", false},
+                      {"empty.txt", "", true},
+                      {"big.bin", big, true}});
+    std::unique_ptr<ZipFileSystem> zip(createZipFileSystem(archive));
+    ASSERT_TRUE(zip->isOpen());
+    InstalledFileSystem installed(zip.get());
+
+    std::unique_ptr<DataFile> content(openFile("CONTENT.XML"));
+    ASSERT_NE(content, nullptr);
+    EXPECT_EQ(content->path(), "CONTENT.XML");
+    EXPECT_EQ(contentOf(*content), contentXml);
+
+    std::unique_ptr<DataFile> mesh(openFile("SHIPS/blue.CMSH"));
+    ASSERT_NE(mesh, nullptr);
+    EXPECT_EQ(contentOf(*mesh), "mesh");
+    EXPECT_EQ(openFile("ships\\Blue.cmsh"), nullptr);
+    EXPECT_EQ(openFile("Blue.cmsh"), nullptr);
+
+    std::unique_ptr<DataFile> empty(openFile("empty.txt"));
+    ASSERT_NE(empty, nullptr);
+    EXPECT_EQ(empty->size(), 0);
+
+    std::unique_ptr<DataFile> large(openFile("big.bin"));
+    ASSERT_NE(large, nullptr);
+    EXPECT_EQ(contentOf(*large), big);
+
+    // A failed lookup leaves the archive usable.
+    EXPECT_EQ(openFile("missing.png"), nullptr);
+    std::unique_ptr<DataFile> again(openFile("content.xml"));
+    EXPECT_NE(again, nullptr);
+}
+
+TEST_F(ZipFileSystemTest, AnArchiveThatCannotBeReadAnswersNull)
+{
+    std::string full = makeZip(archive, {{"content.xml", contentXml, true}});
+    writeBytes(dir + "/notzip.zip", "PK but not really an archive");
+    const std::string paths[] = {dir + "/missing.zip", dir + "/notzip.zip", dir};
+    for (const std::string& path : paths) {
+        ZipFileSystem zip(path);
+        EXPECT_FALSE(zip.isOpen()) << path;
+        EXPECT_EQ(zip.open("content.xml"), nullptr) << path;
+    }
+
+    // Cut anywhere, the archive yields nothing rather than wrong bytes (a
+    // cut into the last fields of the directory's end record may still read).
+    std::string cut = dir + "/truncated.zip";
+    int readable = 0;
+    for (size_t length = 0; length < full.size(); ++length) {
+        writeBytes(cut, full.substr(0, length));
+        ZipFileSystem zip(cut);
+        std::unique_ptr<DataFile> file(zip.open("content.xml"));
+        if (file) {
+            ++readable;
+            EXPECT_EQ(contentOf(*file), contentXml) << "archive cut to " << length << " bytes";
+            EXPECT_GT(length, full.size() - 22) << "member read without its directory";
+        }
+    }
+    EXPECT_LT(readable, 22);
+}
+
+TEST_F(ZipFileSystemTest, DamagedMembersAreRefused)
+{
+    const std::string text = "ROW0 ....#....\nROW1 ..#...#..\n";
+    std::string stored = makeZip(archive, {{"level.txt", text, false}});
+    size_t at = stored.find(text);
+    ASSERT_NE(at, std::string::npos);
+
+    struct Case {
+        const char* what;
+        std::string bytes;
+    };
+    std::string flipped = stored;
+    flipped[at + 3] ^= 0x01;   // content no longer matches its CRC-32
+    std::string shorter = stored;
+    setStoredSizes(shorter, static_cast<uint32_t>(text.size() - 1), static_cast<uint32_t>(text.size() - 1));
+    std::string longer = stored;
+    setStoredSizes(longer, static_cast<uint32_t>(text.size() + 100), static_cast<uint32_t>(text.size() + 100));
+
+    std::string packedText(5000, 'a');
+    std::string deflated = makeZip(archive, {{"level.txt", packedText, true}});
+    std::string huge = deflated;   // claims 4 GiB behind a few bytes of deflate data
+    setStoredSizes(huge, read32(deflated, 18), 0xFFFFFFF0u);
+    std::string inflatedLonger = deflated;
+    setStoredSizes(inflatedLonger, read32(deflated, 18), 6000);
+    std::string garbled = deflated;
+    // The member's data follows its 30-byte local header and 9-byte name; a
+    // first byte of 0xFF starts a deflate block of the reserved type.
+    ASSERT_EQ(read32(deflated, 26), 9u);   // name length 9, no extra field
+    garbled[30 + 9] = static_cast<char>(0xFF);
+
+    const Case cases[] = {
+        {"CRC mismatch", flipped},
+        {"stored size smaller than the content", shorter},
+        {"stored size larger than the content", longer},
+        {"impossible inflated size", huge},
+        {"inflated size larger than the content", inflatedLonger},
+        {"garbled deflate stream", garbled},
+    };
+    for (const Case& c : cases) {
+        std::string path = dir + "/damaged.zip";
+        writeBytes(path, c.bytes);
+        ZipFileSystem zip(path);
+        std::unique_ptr<DataFile> file(zip.open("level.txt"));
+        EXPECT_EQ(file, nullptr) << c.what;
+    }
+}
