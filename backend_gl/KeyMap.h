@@ -14,7 +14,7 @@ struct KeyMapRow {
 // the mouse buttons have no rows, they are read before the table.
 class KeyMap {
 public:
-    static const int rowCount = 87;
+    static constexpr int rowCount = 87;
     static const KeyMapRow* rows();
 };
 
