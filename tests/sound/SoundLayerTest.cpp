@@ -1,7 +1,10 @@
 // The real sound layer: libxmp modules, libsndfile streams, the mix and the
 // spectrum. Runs without a sound card (SDL's dummy driver, or none at all).
 
+#include "DataFile.h"
 #include "Fft.h"
+#include "FmodSoundManager.h"
+#include "SoundHandle.h"
 #include "SoundFixtures.h"
 #include "SoundLayer.h"
 #include "SoundMixer.h"
@@ -276,6 +279,42 @@ TEST_F(SoundLayer, DemoModuleOfTheMusicWriterPlays)
     ASSERT_NE(music, nullptr);
     FMUSIC_PlaySong(music);
     EXPECT_GT(peakOfLayer(8192), 1000);
+}
+
+// The manager over the real layer; sanitizers catch any freed byte touched
+// and anything left unfreed.
+TEST(SoundManagerOverLayer, PlaysRealSoundsAndFreesThemWithTheirHandles)
+{
+    std::unique_ptr<FmodSoundManager> manager(new FmodSoundManager(44100, true));
+    const std::string module = tinyModule();
+    const std::string wav = sineWav(44100, 1, 44100, 441.0, 0.5);
+    const std::string text = "no sound at all";
+    DataFile* musicFile = new DataFile("music.mod", module.data(), static_cast<int>(module.size()));
+    DataFile* effectFile = new DataFile("go.wav", wav.data(), static_cast<int>(wav.size()));
+    DataFile textFile("readme.txt", text.data(), static_cast<int>(text.size()));
+    SoundHandle* music = manager->load(musicFile);
+    SoundHandle* effect = manager->load(effectFile);
+    EXPECT_EQ(manager->load(&textFile), nullptr);
+    delete musicFile;
+    delete effectFile;
+    ASSERT_NE(music, nullptr);
+    ASSERT_NE(effect, nullptr);
+
+    manager->play(effect);
+    EXPECT_GT(peakOfLayer(2048), 12000);
+    manager->stop(effect);
+    manager->play(effect);  // closed: stays silent
+    EXPECT_EQ(peakOfLayer(2048), 0);
+    manager->stop(effect);
+
+    manager->play(music);
+    EXPECT_GT(peakOfLayer(8192), 1000);
+    delete music;  // frees the module while it plays
+    EXPECT_EQ(peakOfLayer(2048), 0);
+    EXPECT_EQ(manager->recordCount(), 1);
+
+    manager.reset();
+    delete effect;  // after its manager: touches nothing
 }
 
 }  // namespace
