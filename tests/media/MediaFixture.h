@@ -31,6 +31,12 @@ protected:
     int liveTextures() { return live(device.registry().textures()); }
     int liveVertexBuffers() { return live(device.registry().vertexBuffers()); }
     int liveIndexBuffers() { return live(device.registry().indexBuffers()); }
+    // Textures and buffers created since the log was last cleared.
+    int created() const
+    {
+        return device.count("createTexture") + device.count("createVertexBuffer") +
+               device.count("createIndexBuffer");
+    }
     int liveResources() { return liveTextures() + liveVertexBuffers() + liveIndexBuffers(); }
 
     // The calls of the given names, one line each ("setRenderState 5 32",
