@@ -17,6 +17,39 @@ std::string readFile(const char* path)
     return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
 }
 
+// A module of the size of real game music: 31 samples of 8 KB, 32 patterns
+// with a note on every channel of every row (about 290 KB).
+std::string largeModule()
+{
+    std::string out(20, 'L');
+    for (int i = 0; i < 31; ++i) {
+        std::string header(30, '\0');
+        header[22] = 0x10;  // 4096 words
+        header[25] = 0x40;  // volume
+        header[29] = 1;     // no loop
+        out += header;
+    }
+    out += static_cast<char>(32);
+    out += '\x7f';
+    for (int i = 0; i < 128; ++i)
+        out += static_cast<char>(i < 32 ? i : 0);
+    out += "M.K.";
+    const int periods[8] = {428, 381, 339, 320, 285, 254, 226, 214};
+    for (int p = 0; p < 32; ++p)
+        for (int row = 0; row < 64; ++row)
+            for (int c = 0; c < 4; ++c) {
+                const int period = periods[(p + row + c) % 8];
+                const int sample = 1 + (row + c * 7) % 31;
+                out += static_cast<char>((sample & 0xF0) | (period >> 8));
+                out += static_cast<char>(period & 0xFF);
+                out += static_cast<char>((sample & 0x0F) << 4);
+                out += '\0';
+            }
+    for (int i = 0; i < 31 * 8192; ++i)
+        out += static_cast<char>((i * 7) % 200 - 100);
+    return out;
+}
+
 void loadAndRelease(benchmark::State& state, const std::string& bytes, bool module)
 {
     SoundMixer mixer(44100);
@@ -39,6 +72,8 @@ void BM_LoadDemoModule(benchmark::State& state)
 {
     loadAndRelease(state, readFile(QUORIN_DEMO_MODULE), true);
 }
+
+void BM_LoadLargeModule(benchmark::State& state) { loadAndRelease(state, largeModule(), true); }
 
 void BM_OpenWavStream(benchmark::State& state)
 {
@@ -77,6 +112,7 @@ void BM_Spectrum(benchmark::State& state)
 
 BENCHMARK(BM_LoadTinyModule);
 BENCHMARK(BM_LoadDemoModule);
+BENCHMARK(BM_LoadLargeModule);
 BENCHMARK(BM_OpenWavStream);
 BENCHMARK(BM_OpenOggStream);
 BENCHMARK(BM_MixOneSecondOfModule)->Unit(benchmark::kMillisecond);
