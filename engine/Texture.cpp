@@ -7,6 +7,7 @@
 #include "Vertex.h"
 
 #include <cstdio>
+#include <cstdint>
 #include <memory>
 
 Texture::Texture(bool renderTarget, int width, int height)
@@ -138,11 +139,20 @@ std::vector<uint32_t> buildTextureTexels(const uint32_t* pixels, int width, int 
     if (!pixels)
         return std::vector<uint32_t>(static_cast<size_t>(textureWidth) * textureHeight, 0u);
 
-    std::unique_ptr<Image> image(createImage(pixels, width, height, true));
-    image->flipVertical();
-    image->resize(textureWidth, textureHeight);
-    const uint32_t* texels = image->pixels();
-    return std::vector<uint32_t>(texels, texels + static_cast<size_t>(textureWidth) * textureHeight);
+    // The result of createImage (opaque), Image::flipVertical and
+    // Image::resize to the power-of-two size, made in one pass so a large
+    // picture costs one allocation.
+    std::vector<uint32_t> texels(static_cast<size_t>(textureWidth) * textureHeight);
+    int64_t stepX = static_cast<int64_t>(static_cast<double>(width) * 256.0 / textureWidth);
+    int64_t stepY = static_cast<int64_t>(static_cast<double>(height) * 256.0 / textureHeight);
+    for (int r = 0; r < textureHeight; ++r) {
+        int64_t flippedRow = (r * stepY) >> 8;
+        const uint32_t* source = pixels + (height - 1 - flippedRow) * static_cast<int64_t>(width);
+        uint32_t* destination = texels.data() + static_cast<size_t>(r) * textureWidth;
+        for (int c = 0; c < textureWidth; ++c)
+            destination[c] = source[(c * stepX) >> 8] | 0xFF000000u;
+    }
+    return texels;
 }
 
 Texture* createTexture(bool renderTarget, const uint32_t* pixels, int width, int height)

@@ -1,3 +1,4 @@
+#include "Image.h"
 #include "Matrix4.h"
 #include "RecordingDevice.h"
 #include "RenderState.h"
@@ -35,6 +36,21 @@ TEST(Texture, UploadFlipsRowsForcesOpacityAndStretchesToPowerOfTwo)
     ASSERT_EQ(texture->texels().size(), 8u);
     for (int i = 0; i < 8; ++i)
         EXPECT_EQ(texture->texels()[i], expected[i]) << "texel " << i;
+}
+
+TEST(Texture, UploadEqualsTheImagePipeline)
+{
+    // createImage (opaque), flipVertical, resize to the power-of-two size.
+    for (auto [width, height] : {std::pair<int, int>{5, 3}, {7, 9}, {16, 1}, {1, 33}}) {
+        std::vector<uint32_t> pixels(static_cast<size_t>(width) * height);
+        for (size_t i = 0; i < pixels.size(); ++i)
+            pixels[i] = static_cast<uint32_t>(i * 0x01030507u);
+        Image image(pixels.data(), width, height, true);
+        image.flipVertical();
+        image.resize(nextPowerOfTwo(width), nextPowerOfTwo(height));
+        std::vector<uint32_t> expected(image.pixels(), image.pixels() + image.width() * image.height());
+        EXPECT_EQ(buildTextureTexels(pixels.data(), width, height), expected) << width << " x " << height;
+    }
 }
 
 TEST(Texture, BlankTexturesAreTransparentBlackAndAbsurdSizesGetNoStorage)
