@@ -45,7 +45,7 @@ class ShipSpec:
 
 
 class Ship:
-    MAX_COLLISION_PASSES = 16
+    MAX_COLLISION_PASSES = 256
 
     def __init__(self, spec, grid, level_speed, jump_count, tile_speed, tick_time):
         self.spec = spec
@@ -135,9 +135,11 @@ class Ship:
             return
         step = dt * self.lateral * 8.0
         self.x += step
+        frame_advance = 0.0  # only this frame's advance can be taken back
         if self.clock >= 0:
             self.advance = self.level_speed * self.forward * dt
             self.distance += self.advance
+            frame_advance = self.advance
             self.score = int(self.distance) * 16
         if int((self.distance + self.spec.nose) / CELL) >= self.grid.row_count:
             self.finished = True
@@ -155,12 +157,14 @@ class Ship:
             if self.crashed:
                 break
             corner, tile = events[0]
+            old = (self.x, self.distance)
             if corner <= 2:
                 if not self.jumping() or tile == 5:
                     self.x -= step
                     self.lateral *= -0.25
             elif tile == 5:
-                self.distance -= self.advance
+                self.distance -= frame_advance
+                frame_advance = 0.0
                 self.forward = -0.05
             if self.tile_under() == 0 and not self.jumping():
                 self.crash_time = game_clock
@@ -168,6 +172,8 @@ class Ship:
                 self.deaths += 1
                 self.crashes.append((round(self.distance / CELL, 1), round(self.x, 3), self.jumps))
             events = self.collide()
+            if not self.crashed and (self.x, self.distance) == old:
+                break  # the same contact would come back unchanged
         if not self.jumping():
             t = self.tile_under()
             if t != 0 and t != 5:
