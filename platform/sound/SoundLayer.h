@@ -22,7 +22,9 @@ enum {
 enum { FSOUND_FREE = -1 };  // any free channel
 
 // Starts the layer at mixrate Hz. Always succeeds; without a device it is
-// silent. A second call restarts it, dropping everything loaded.
+// silent. A second call restarts it, dropping everything loaded. Every
+// loaded sound has a voice of its own, so maxchannels and flags change
+// nothing.
 signed char FSOUND_Init(int mixrate, int maxchannels, unsigned int flags);
 // Stops the output and frees every module and stream still loaded.
 void FSOUND_Close();
