@@ -123,11 +123,12 @@ Font* loadGameFont(XmlNode* fonts, const char* name)
     }
     Font* font = loadFont(file, "", 0, size);
     if (!font) {
-        ContentError::report("cannot load the font \"" + file + "\" of " + where);
+        ContentError::report("cannot load the font \"" + file + "\" of " + where +
+                             ": missing, or a font without glyphs (a TrueType file is needed)");
         return nullptr;
     }
     if (font->lineHeight() <= 0) {
-        ContentError::report("the font \"" + file + "\" of " + where + " has no glyphs (a TrueType file is needed)");
+        ContentError::report("the font \"" + file + "\" of " + where + " is a font without glyphs (a TrueType file is needed)");
         delete font;
         return nullptr;
     }
