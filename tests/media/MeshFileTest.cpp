@@ -443,3 +443,39 @@ TEST_F(MeshFileTest, LoaderIsChosenByTheExactExtension)
     EXPECT_EQ(loadMesh("missing.cmsh"), nullptr);
     EXPECT_EQ(loadMeshData(nullptr), nullptr);
 }
+
+TEST_F(MeshFileTest, MeshesWrittenByTheContentToolLoadInBothFormats)
+{
+    const std::string binary = readFile(QUORIN_TOOL_MESHES "/cube.cmsh");
+    const std::string xml = readFile(QUORIN_TOOL_MESHES "/cube.msh");
+    ASSERT_FALSE(binary.empty());
+    ASSERT_FALSE(xml.empty());
+    auto fromBinary = loadBytes("cube.cmsh", binary);
+    auto fromXml = loadBytes("cube.msh", xml);
+    ASSERT_TRUE(fromBinary);
+    ASSERT_TRUE(fromXml);
+
+    for (const Mesh* mesh : {fromBinary.get(), fromXml.get()}) {
+        ASSERT_EQ(mesh->subMeshCount(), 1);
+        Range r = rangeOf(mesh->subMesh(0));
+        EXPECT_EQ(r.start, 0);
+        EXPECT_EQ(r.count, 36);
+        EXPECT_EQ(r.minVertex, 0);
+        EXPECT_EQ(r.vertices, 24);
+        EXPECT_NE(mesh->subMesh(0)->texture(0), nullptr);
+        EXPECT_EQ(mesh->subMesh(0)->textureFile(0), "picture.png");
+        for (int axis = 0; axis < 3; ++axis) {
+            EXPECT_FLOAT_EQ(mesh->boxMin()[axis], -0.5f);
+            EXPECT_FLOAT_EQ(mesh->boxMax()[axis], 0.5f);
+        }
+    }
+    EXPECT_EQ(indicesOf(*fromBinary), indicesOf(*fromXml));
+    const std::vector<Vertex>& a = verticesOf(*fromBinary);
+    const std::vector<Vertex>& b = verticesOf(*fromXml);
+    ASSERT_EQ(a.size(), b.size());
+    for (size_t i = 0; i < a.size(); ++i) {
+        Vertex expected = a[i];
+        expected.color &= 0x00FFFFFF;   // the XML format carries no alpha
+        expectSameVertex(b[i], expected);
+    }
+}
