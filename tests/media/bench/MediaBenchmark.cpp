@@ -7,7 +7,9 @@
 #include "Mesh.h"
 #include "RecordingDevice.h"
 #include "TrueTypeFontBuilder.h"
+#include "XmlDocument.h"
 #include "XmlMeshLoader.h"
+#include "XmlParser.h"
 
 #include <benchmark/benchmark.h>
 
@@ -144,6 +146,18 @@ void BM_LoadXmlMesh8000Triangles(benchmark::State& state)
     loadMeshBenchmark<XmlMeshLoader>(state, "grid.msh", gridXml());
 }
 BENCHMARK(BM_LoadXmlMesh8000Triangles)->Unit(benchmark::kMillisecond);
+
+// The XML parse alone (TinyXML and the engine's node tree), for comparison.
+void BM_ParseXmlMeshDocument8000Triangles(benchmark::State& state)
+{
+    const std::string bytes = gridXml();
+    DataFile file("grid.msh", bytes.data(), static_cast<int>(bytes.size()));
+    for (auto _ : state) {
+        std::unique_ptr<XmlDocument> document(parseXml(&file));
+        benchmark::DoNotOptimize(document.get());
+    }
+}
+BENCHMARK(BM_ParseXmlMeshDocument8000Triangles)->Unit(benchmark::kMillisecond);
 
 void BM_BuildTrueTypeFont97GlyphsAt32(benchmark::State& state)
 {
