@@ -180,8 +180,8 @@ int GlDevice::run(int width, int height, bool fullscreen, const std::string& tit
     }
 
     initExtensions();
-    if (extensionsCapable())
-        setSwapInterval(vsync ? 1 : 0);
+    if (extensionsCapable() && !setSwapInterval(vsync ? 1 : 0) && vsync)
+        std::fprintf(stderr, "racer_gl: the driver does not synchronise frames with the display\n");
     if (!useExtensions)
         setUseExtensions(false);
 

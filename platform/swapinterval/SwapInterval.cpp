@@ -52,13 +52,10 @@ bool extensionListHas(const char* list, const char* name)
 
 bool swapIntervalAvailable()
 {
-    switch (currentSwapControl()) {
-    case SwapControl::ext: return entryPoint("glXSwapIntervalEXT") != nullptr;
-    case SwapControl::mesa: return entryPoint("glXSwapIntervalMESA") != nullptr;
-    case SwapControl::sgi: return entryPoint("glXSwapIntervalSGI") != nullptr;
-    case SwapControl::none: break;
-    }
-    return false;
+    if (!glXGetCurrentDisplay() || !glXGetCurrentContext())
+        return false;
+    return entryPoint("glXSwapIntervalEXT") || entryPoint("glXSwapIntervalMESA")
+        || entryPoint("glXSwapIntervalSGI");
 }
 
 bool setSwapInterval(int interval)

@@ -1,18 +1,28 @@
-#pragma once
+#ifndef QUORIN_SWAPINTERVAL_H
+#define QUORIN_SWAPINTERVAL_H
 
 // The swap interval of the current OpenGL context: how many vertical
-// retraces a buffer swap waits for (0 = do not wait). On X11 the driver
-// offers it through one of three GLX extensions; this layer hides which.
+// retraces a buffer swap waits for (0 = do not wait). This is the X11
+// counterpart of WGL's wglSwapIntervalEXT; the driver offers it through one
+// of three GLX extensions (EXT, MESA or SGI swap control), and this layer
+// hides which.
 
-// True when the driver of the current context can set a swap interval
-// (GLX_EXT_swap_control, GLX_MESA_swap_control or GLX_SGI_swap_control).
-// False without a current context.
+// True when the current context can reach a swap-interval entry point
+// (glXSwapIntervalEXT, glXSwapIntervalMESA or glXSwapIntervalSGI resolves),
+// as wglSwapIntervalEXT is present on Windows. Whether the driver honours an
+// interval is what setSwapInterval answers: a server without retraces to
+// wait for (Xvfb) advertises none of the extensions. False without a
+// current context.
 bool swapIntervalAvailable();
 
-// Sets the swap interval of the current context. Answers false, and
-// changes nothing, when no swap-interval extension is available.
+// Sets the swap interval of the current context through the first of the
+// three extensions the driver advertises. Answers false, changing nothing,
+// when it advertises none (or, for SGI's form, for an interval of 0, which
+// that form refuses).
 bool setSwapInterval(int interval);
 
 // Whether the space-separated extension list names the extension exactly
 // (a longer name that merely starts with it does not count).
 bool extensionListHas(const char* list, const char* name);
+
+#endif
