@@ -10,7 +10,71 @@
 
 #include <cstdio>
 #include <memory>
+#include <string_view>
 #include <vector>
+
+namespace {
+
+// Deeper nesting than this is refused before TinyXML, which parses (and the
+// engine converts, searches and deletes) recursively, could exhaust the stack.
+const int maxNesting = 256;
+
+size_t skipPast(std::string_view text, size_t at, std::string_view end)
+{
+    size_t found = text.find(end, at);
+    return found == std::string_view::npos ? text.size() : found + end.size();
+}
+
+// The deepest element nesting of the text, from its tags alone.
+int nestingDepth(std::string_view text)
+{
+    int depth = 0;
+    int deepest = 0;
+    size_t i = 0;
+    size_t n = text.size();
+    auto startsWith = [&](size_t at, std::string_view prefix) {
+        return text.compare(at, prefix.size(), prefix) == 0;
+    };
+    while (i < n) {
+        if (text[i] != '<') {
+            ++i;
+            continue;
+        }
+        char next = i + 1 < n ? text[i + 1] : '\0';
+        if (startsWith(i, "<!--")) {
+            i = skipPast(text, i + 4, "-->");
+        } else if (startsWith(i, "<![CDATA[")) {
+            i = skipPast(text, i + 9, "]]>");
+        } else if (next == '?') {
+            i = skipPast(text, i + 2, "?>");
+        } else if (next == '!') {
+            i = skipPast(text, i + 2, ">");
+        } else if (next == '/') {
+            --depth;
+            i = skipPast(text, i + 2, ">");
+        } else {
+            // A start tag: find its end outside quoted attribute values.
+            char quote = 0;
+            char previous = 0;
+            ++i;
+            while (i < n && (quote || text[i] != '>')) {
+                if (quote && text[i] == quote)
+                    quote = 0;
+                else if (!quote && (text[i] == '"' || text[i] == '\''))
+                    quote = text[i];
+                previous = text[i];
+                ++i;
+            }
+            if (previous != '/' && ++depth > deepest)
+                deepest = depth;
+            if (i < n)
+                ++i;
+        }
+    }
+    return deepest;
+}
+
+}
 
 XmlParser::~XmlParser()
 {
@@ -30,6 +94,11 @@ XmlDocument* TinyXmlParser::parse(const DataFile* file)
     std::vector<char> text(static_cast<size_t>(file->size()) + 1, '\0');
     for (int i = 0; i < file->size(); ++i)
         text[i] = static_cast<char>(file->data()[i]);
+    if (nestingDepth(std::string_view(text.data(), text.size() - 1)) > maxNesting) {
+        std::fprintf(stderr, "%s: elements nested deeper than %d levels\n", file->path().c_str(),
+                     maxNesting);
+        return nullptr;
+    }
     parsed.Parse(text.data());
 
     if (parsed.Error() && parsed.ErrorId() != TiXmlBase::TIXML_ERROR_DOCUMENT_EMPTY) {

@@ -112,6 +112,23 @@ TEST(XmlParser, MalformedTextGivesNull)
         EXPECT_EQ(parse(text), nullptr) << text;
 }
 
+TEST(XmlParser, NestingIsBounded)
+{
+    auto nested = [](int depth) {
+        std::string text;
+        for (int i = 0; i < depth; ++i)
+            text += "<n a=\"/>\"><!-- <x> --><![CDATA[<y>]]><leaf/>";
+        for (int i = 0; i < depth; ++i)
+            text += "</n>";
+        return text;
+    };
+    std::unique_ptr<XmlDocument> fine = parse(nested(200));
+    ASSERT_NE(fine, nullptr);
+    EXPECT_NE(fine->root()->findElement("leaf"), nullptr);
+    // Deep enough to exhaust the stack of a recursive parser.
+    EXPECT_EQ(parse(nested(200000)), nullptr);
+}
+
 TEST(XmlParser, LeavesTheFileToItsOwnerAndReadsPaths)
 {
     // No terminating zero in the file's bytes: the parser must not read past them.
