@@ -40,8 +40,8 @@ static uint64_t placeKey(const Ship& ship)
     return key;
 }
 
-// Better paths first: further along, then more jumps kept, then nearer the
-// middle of the track.
+// Better paths first: further along by whole rows, then more jumps kept,
+// then further along.
 static bool ahead(const SearchPath& a, const SearchPath& b)
 {
     const int rowA = noseRow(a.ship), rowB = noseRow(b.ship);
@@ -49,7 +49,41 @@ static bool ahead(const SearchPath& a, const SearchPath& b)
         return rowA > rowB;
     if (a.ship.jumpsLeft != b.ship.jumpsLeft)
         return a.ship.jumpsLeft > b.ship.jumpsLeft;
-    return std::fabs(a.ship.x - 0.45f) < std::fabs(b.ship.x - 0.45f);
+    return a.ship.distance > b.ship.distance;
+}
+
+// Lanes of paths: where across the track, how many jumps are kept, in the
+// air or not. The beam keeps the best paths of every lane in turn, so that
+// it still holds a way around a hole or a cube ahead of the leaders, and
+// paths that saved their jumps for a gap that only a jump clears.
+static const int laneCount = 20 * 16 * 2;
+
+static int laneOf(const Ship& ship)
+{
+    const int across = std::max(-1, std::min(static_cast<int>(std::floor(ship.x / 0.05f)), 18)) + 1;
+    const int jumps = std::max(0, std::min(ship.jumpsLeft, 15));
+    return (across * 16 + jumps) * 2 + (ship.jumping() ? 1 : 0);
+}
+
+static void keepBest(std::vector<SearchPath>& paths, std::size_t width)
+{
+    if (paths.size() <= width)
+        return;
+    std::sort(paths.begin(), paths.end(), ahead);
+    std::vector<int> rankInLane(paths.size());
+    std::vector<int> taken(laneCount, 0);
+    for (std::size_t i = 0; i < paths.size(); ++i)
+        rankInLane[i] = taken[laneOf(paths[i].ship)]++;
+    std::vector<std::size_t> order(paths.size());
+    for (std::size_t i = 0; i < order.size(); ++i)
+        order[i] = i;
+    std::stable_sort(order.begin(), order.end(),
+                     [&](std::size_t a, std::size_t b) { return rankInLane[a] < rankInLane[b]; });
+    std::vector<SearchPath> kept;
+    kept.reserve(width);
+    for (std::size_t i = 0; i < width; ++i)
+        kept.push_back(std::move(paths[order[i]]));
+    paths.swap(kept);
 }
 
 TrackSearchResult searchTrack(const Ship& start, const TrackSearchOptions& options)
@@ -67,6 +101,8 @@ TrackSearchResult searchTrack(const Ship& start, const TrackSearchOptions& optio
     static const int steers[3] = {0, Key::left, Key::right};
     static const char letters[2][3] = {{'.', 'l', 'r'}, {'J', 'L', 'R'}};
 
+    int bestRow = 0;
+    int lastGain = 0;
     const int maxIntervals = static_cast<int>(options.maxSeconds / (options.frameTime * options.interval));
     for (int round = 0; round < maxIntervals && !beam.empty(); ++round) {
         next.clear();
@@ -118,11 +154,15 @@ TrackSearchResult searchTrack(const Ship& start, const TrackSearchOptions& optio
                 }
             }
         }
-        if (next.size() > static_cast<std::size_t>(options.beamWidth)) {
-            std::partial_sort(next.begin(), next.begin() + options.beamWidth, next.end(), ahead);
-            next.erase(next.begin() + options.beamWidth, next.end());
-        }
+        keepBest(next, static_cast<std::size_t>(options.beamWidth));
         beam.swap(next);
+        // A search that has not gained a row for a long while is stuck.
+        if (result.furthestRow > bestRow) {
+            bestRow = result.furthestRow;
+            lastGain = round;
+        } else if ((round - lastGain) * options.frameTime * options.interval > options.stallSeconds) {
+            break;
+        }
     }
 
     game->clock = savedClock;

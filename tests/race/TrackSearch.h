@@ -10,7 +10,8 @@ class Ship;
 // stepped through Ship::update exactly as in a race; a path that crashes is
 // dropped. Every 'interval' frames each surviving path branches into
 // nothing, left, right, and each of those with a jump; paths that end in
-// the same place are merged, and the most advanced ones are kept.
+// the same place are merged, and the most advanced ones of every lane
+// across the track are kept.
 struct TrackSearchResult
 {
     bool won = false;
@@ -29,6 +30,8 @@ struct TrackSearchOptions
     int interval = 6;
     int beamWidth = 96;
     float maxSeconds = 600.0f;
+    // Race seconds without a new furthest row after which the search gives up.
+    float stallSeconds = 20.0f;
 };
 
 // Runs from the given ship's state (normally a fresh ship on the start
