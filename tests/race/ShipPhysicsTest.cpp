@@ -311,6 +311,9 @@ TEST_F(RaceFixture, CollideReportsCornersAndEdges)
         {0.69f, true, {{2, 5}, {4, 5}}},
         {0.01f, false, {{1, 0}, {2, 0}, {1, 0}}},
         {0.89f, false, {{2, 0}, {2, 0}}},
+        // So far off that no cell lies there: empty space, not a bad read.
+        {1e20f, false, {{1, 0}, {2, 0}, {2, 0}}},
+        {-1e20f, true, {}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.x);
