@@ -171,6 +171,16 @@ TEST_F(RaceViewTest, CountdownShowsItsStepsWithTheirSounds)
     }
 }
 
+// Both views share the countdown: the first to reach a step plays it.
+TEST_F(RaceViewTest, TwoPlayersHearTheCountdownOnce)
+{
+    startRace(true);
+    while (game->ship1->raceClock < 1.5f)
+        raceFrame(0.125f);
+    EXPECT_EQ(sound->played(), (std::vector<std::string>{"sounds/validate.wav", "sounds/validate.wav",
+                                                          "sounds/go.wav", "music/level.mod"}));
+}
+
 // After a lost life the countdown runs again, sounds and music included.
 TEST_F(RaceViewTest, CountdownRunsAgainAfterARespawn)
 {
