@@ -8,7 +8,8 @@
 # closed, a one-player game through ship selection to the countdown and the
 # race with its head-up display. "two": a two-player game showing two
 # half-window views. Both end with Escape and need exit status 0 with no
-# sanitizer report (so nothing leaked). The program runs in its own folder,
+# sanitizer report (so nothing leaked). "fps": the two-player race left
+# running for 12 seconds, for the frame-rate benchmark (bench_racer_gl_fps.sh). The program runs in its own folder,
 # where quorin.zip lies. Screenshots of every screen stay in SHOTS_DIR.
 # Exits 77 (skipped) when the program or the archive has not been built.
 set -u
@@ -136,9 +137,17 @@ else
     shot 02-ship-select-player1
     press Return 1.5
     shot 03-ship-select-player2
-    expect differ "$shots/02-ship-select-player1.png" "$shots/03-ship-select-player2.png" 100 60 540 120 3
+    # Player 2's title (one digit apart) and bottom line.
+    expect differ "$shots/02-ship-select-player1.png" "$shots/03-ship-select-player2.png" 150 75 300 115 3
+    expect differ "$shots/02-ship-select-player1.png" "$shots/03-ship-select-player2.png" 100 415 540 442 3
     press Right 0.8
     press Return 1.5
+    if [ "$mode" = fps ]; then
+        # Lines of the program's output printed while the race runs.
+        first=$(wc -l <"$shots/output.log")
+        sleep 12
+        echo "$((first + 1)) $(wc -l <"$shots/output.log")" >"$shots/race-lines.txt"
+    fi
     sleep 4
     shot 04-two-players
     # Each half of the window holds its own view.
