@@ -16,8 +16,14 @@
 #include <GL/glew.h>
 #include <SDL/SDL.h>
 
+#ifdef __linux__
+#include <dlfcn.h>
+#include <link.h>
+#endif
+
 #include <cstddef>
 #include <cstdio>
+#include <cstring>
 
 namespace {
 
@@ -57,6 +63,24 @@ const unsigned char* offset(const unsigned char* base, size_t bytes)
     // With a buffer object bound, base is null and the "pointer" is a byte
     // offset into the buffer.
     return reinterpret_cast<const unsigned char*>(reinterpret_cast<uintptr_t>(base) + bytes);
+}
+
+// Mesa unloads its driver whenever SDL closes the display and loads it again
+// for the next window (getDisplayInfo before run does both). Keeping it
+// loaded for the rest of the process spares that, and keeps what the
+// driver allocated attributable to it in leak reports.
+void keepDriverLoaded()
+{
+#ifdef __linux__
+    dl_iterate_phdr(
+        [](dl_phdr_info* info, size_t, void*) {
+            const char* name = info->dlpi_name;
+            if (name && (std::strstr(name, "/dri/") || std::strstr(name, "gallium")))
+                dlopen(name, RTLD_NOW | RTLD_NOLOAD | RTLD_NODELETE);
+            return 0;
+        },
+        nullptr);
+#endif
 }
 
 } // namespace
@@ -277,6 +301,7 @@ bool GlDevice::ensureExtensions()
     if (!contextAlive())
         return false;   // try again once there is a context
     extensionsInitialised_ = true;
+    keepDriverLoaded();
     const GLenum result = glewInit();
     if (result != GLEW_OK) {
         std::fprintf(stderr, "racer_gl: cannot load the OpenGL extensions (%s); drawing with OpenGL 1.1\n",

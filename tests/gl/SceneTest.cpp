@@ -14,9 +14,6 @@
 #include <SDL/SDL.h>
 #include <gtest/gtest.h>
 
-#include <dlfcn.h>
-#include <link.h>
-
 #include <cstdlib>
 #include <cstring>
 #include <string>
@@ -47,22 +44,6 @@ std::string text(const Rgb& c)
     return "(" + std::to_string(c.r) + ", " + std::to_string(c.g) + ", " + std::to_string(c.b) + ")";
 }
 
-// Mesa unloads its driver when SDL closes the display; a few bytes it leaks
-// (in glCopyTexImage2D) would then be reported from an unknown module that
-// no suppression can name. Keeping the driver loaded lets tests/lsan.supp
-// recognise them.
-void keepGraphicsDriverLoaded()
-{
-    dl_iterate_phdr(
-        [](dl_phdr_info* info, size_t, void*) {
-            const char* name = info->dlpi_name;
-            if (name && (std::strstr(name, "/dri/") || std::strstr(name, "gallium")))
-                dlopen(name, RTLD_NOW | RTLD_NOLOAD | RTLD_NODELETE);
-            return 0;
-        },
-        nullptr);
-}
-
 // A device that runs a few frames of something, then quits.
 class TestDevice : public GlDevice {
 public:
@@ -75,11 +56,7 @@ public:
 
     int start() { return run(640, 480, false, "Quorin test", false, withExtensions); }
 
-    void onInit() override
-    {
-        ++inits;
-        keepGraphicsDriverLoaded();
-    }
+    void onInit() override { ++inits; }
     void onFrame(float seconds) override
     {
         elapsed.push_back(seconds);
