@@ -14,10 +14,56 @@
 #include <SDL/SDL.h>
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cstdlib>
 #include <cstring>
+#include <new>
 #include <string>
 #include <vector>
+
+// Counts operator new while a frame is measured (the whole process, the
+// driver's C++ included).
+static std::atomic<bool> countingAllocations{false};
+static std::atomic<long> allocationsCounted{0};
+
+static void* countedAllocation(std::size_t size, std::size_t alignment = 0)
+{
+    if (countingAllocations.load(std::memory_order_relaxed))
+        allocationsCounted.fetch_add(1, std::memory_order_relaxed);
+    if (size == 0)
+        size = 1;
+    if (alignment > alignof(std::max_align_t))
+        return std::aligned_alloc(alignment, (size + alignment - 1) / alignment * alignment);
+    return std::malloc(size);
+}
+
+// Every form is replaced, so each allocation and its release stay paired.
+void* operator new(std::size_t size)
+{
+    if (void* p = countedAllocation(size))
+        return p;
+    throw std::bad_alloc();
+}
+void* operator new[](std::size_t size) { return operator new(size); }
+void* operator new(std::size_t size, const std::nothrow_t&) noexcept { return countedAllocation(size); }
+void* operator new[](std::size_t size, const std::nothrow_t&) noexcept { return countedAllocation(size); }
+void* operator new(std::size_t size, std::align_val_t a)
+{
+    if (void* p = countedAllocation(size, static_cast<std::size_t>(a)))
+        return p;
+    throw std::bad_alloc();
+}
+void* operator new[](std::size_t size, std::align_val_t a) { return operator new(size, a); }
+void operator delete(void* p) noexcept { std::free(p); }
+void operator delete[](void* p) noexcept { std::free(p); }
+void operator delete(void* p, std::size_t) noexcept { std::free(p); }
+void operator delete[](void* p, std::size_t) noexcept { std::free(p); }
+void operator delete(void* p, const std::nothrow_t&) noexcept { std::free(p); }
+void operator delete[](void* p, const std::nothrow_t&) noexcept { std::free(p); }
+void operator delete(void* p, std::align_val_t) noexcept { std::free(p); }
+void operator delete[](void* p, std::align_val_t) noexcept { std::free(p); }
+void operator delete(void* p, std::size_t, std::align_val_t) noexcept { std::free(p); }
+void operator delete[](void* p, std::size_t, std::align_val_t) noexcept { std::free(p); }
 
 namespace {
 
@@ -160,6 +206,37 @@ TEST(GlScene, DrawsTheKnownSceneThroughTheDeviceOperations)
     EXPECT_EQ(device.error, static_cast<GLenum>(GL_NO_ERROR));
     EXPECT_EQ(device.useExtensions(), withExtensions)
         << "Mesa has every extension the device uses, the swap interval included";
+}
+
+namespace {
+
+// Frames 1-4 warm up (the render-state stack and pending list reach their
+// depth); frames 5-8, the whole loop turn included, are counted.
+class CountingSceneDevice : public SceneDevice {
+public:
+    long allocations = -1;
+    void frame() override
+    {
+        if (frames == 5) {
+            allocationsCounted = 0;
+            countingAllocations = true;
+        }
+        scene.draw(*this);
+        if (frames == framesToRun) {
+            countingAllocations = false;
+            allocations = allocationsCounted;
+        }
+    }
+};
+
+} // namespace
+
+TEST(GlScene, SteadyFramesAllocateNothing)
+{
+    CountingSceneDevice device;
+    device.framesToRun = 8;
+    ASSERT_EQ(device.start(), 0);
+    EXPECT_EQ(device.allocations, 0);
 }
 
 TEST(GlScene, LoopRunsHooksOnceAndReleasesEveryResource)
