@@ -199,3 +199,18 @@ TEST_F(ContentTest, TheLanguageNodeHoldsTheScreenTexts)
     EXPECT_EQ(contentElement(nullptr, "loading", "nowhere"), nullptr);
     EXPECT_EQ(ContentError::count(), 1) << "a failed lookup is reported once, not again below it";
 }
+
+TEST_F(ContentTest, APictureMissingWhenAMenuScreenOpensStopsTheGame)
+{
+    ContentFiles files = smallContent();
+    files.erase("pictures/envmap.png");
+    ASSERT_TRUE(start(files)) << "the environment map is read when ship selection opens";
+    testing::internal::CaptureStderr();
+    press(Key::enter);
+    std::string printed = testing::internal::GetCapturedStderr();
+    EXPECT_TRUE(game->contentFailed());
+    EXPECT_EQ(game->scene, nullptr);
+    EXPECT_TRUE(game->quitRequested());
+    EXPECT_NE(printed.find("pictures/envmap.png"), std::string::npos) << printed;
+    frame();
+}
