@@ -1,6 +1,7 @@
 // Runs GlDevice for real: a window under Xvfb with Mesa's software OpenGL,
 // scenes drawn through the Device operations, the frame read back. Pass
 // --no-extensions to run everything on the core OpenGL 1.1 paths.
+#include "Console.h"
 #include "GlDevice.h"
 #include "GlVertexBuffer.h"
 #include "IndexBuffer.h"
@@ -428,6 +429,48 @@ TEST(GlStates, PendingTextureModesAndLightingFollowWhatWasSet)
     EXPECT_TRUE(device.lightingWhileLight2On) << "light 2 is still on";
     EXPECT_FALSE(device.lightingAfterAllOff);
     EXPECT_TRUE(device.resources().lights().empty());
+}
+
+namespace {
+
+class ConsoleDevice : public TestDevice {
+public:
+    Console* console = nullptr;
+    bool fontDuringInit = true;
+    bool fontDuringFrames = true;
+    float elapsedTotal = 0.0f;
+
+    void onInit() override
+    {
+        TestDevice::onInit();
+        fontDuringInit = console->font() != nullptr;
+    }
+    void frame() override
+    {
+        elapsedTotal += elapsed.back();
+        fontDuringFrames = fontDuringFrames && console->font() != nullptr;
+        if (frames == 1)
+            console->onKey(Key::tab);   // shown from now on, drawn over each frame
+    }
+};
+
+} // namespace
+
+TEST(GlConsole, IsBuiltAfterOnInitDrawnEachFrameAndReleasedBeforeShutdown)
+{
+    Console console(nullptr);
+    ConsoleDevice device;
+    device.console = &console;
+    device.framesToRun = 4;
+    device.setConsole(&console);
+    ASSERT_EQ(device.start(), 0);
+    EXPECT_FALSE(device.fontDuringInit) << "the console's graphics come after onInit";
+    EXPECT_TRUE(device.fontDuringFrames);
+    EXPECT_TRUE(console.isVisible());
+    EXPECT_FLOAT_EQ(console.clock(), device.elapsedTotal) << "drawn with each frame's seconds";
+    EXPECT_EQ(console.font(), nullptr);
+    EXPECT_EQ(console.background(), nullptr);
+    EXPECT_TRUE(device.resources().textures().empty());
 }
 
 int main(int argc, char** argv)
