@@ -11,6 +11,7 @@
 #include "ShipSelectScene.h"
 #include "ShipType.h"
 
+#include "Font.h"
 #include "IndexBuffer.h"
 #include "MemoryFileSystem.h"
 #include "Mesh.h"
@@ -327,4 +328,111 @@ TEST_F(MenuTest, ReturningToTheMenuPutsTheMenuPicturesBack)
     ASSERT_EQ(game->scene->getId(), sceneMenuHost);
     auto* background = static_cast<RecordingTexture*>(game->backdrop->background);
     EXPECT_EQ(background->texel(0, 0) & 0xFFFFFF, 0x336699u) << "the menu's picture, not level 0's";
+}
+
+namespace {
+
+struct Rect {
+    int x0, y0, x1, y1;
+};
+
+// Window rectangles of every Texture::draw of `texture` in the call log,
+// read back from the corners of the first of its two triangles.
+std::vector<Rect> drawnRects(RecordingDevice& device, const Texture* texture)
+{
+    std::vector<Rect> rects;
+    const std::vector<DeviceCall>& calls = device.calls();
+    float w = static_cast<float>(device.width());
+    float h = static_cast<float>(device.height());
+    for (size_t i = 0; i + 1 < calls.size(); ++i) {
+        if (!calls[i].is("setTexture") || calls[i].object != texture)
+            continue;
+        for (size_t j = i + 1; j < calls.size(); ++j) {
+            if (!calls[j].is("drawTriangle"))
+                continue;
+            const Vertex* v = calls[j].vertices;
+            rects.push_back(Rect{static_cast<int>(std::lround((v[1].x + 1) * w / 2)),
+                                 static_cast<int>(std::lround((1 - v[2].y) * h / 2)),
+                                 static_cast<int>(std::lround((v[0].x + 1) * w / 2)),
+                                 static_cast<int>(std::lround((1 - v[1].y) * h / 2))});
+            break;
+        }
+    }
+    return rects;
+}
+
+} // namespace
+
+TEST_F(MenuTest, MainMenuLayoutIn640By480)
+{
+    ASSERT_TRUE(start());
+    MainMenuScene* menu = mainMenu();
+    menu->index = 2;
+    game->clock = 0.0f; // pulse b = 5
+    game->clearCalls();
+    menu->frame();
+    int line = game->littleFont->lineHeight();
+    int row = 240 + 2 * line;
+
+    std::vector<Rect> bar = drawnRects(*game, game->plainTexture);
+    ASSERT_EQ(bar.size(), 1u);
+    EXPECT_EQ(bar[0].x0, 0);
+    EXPECT_EQ(bar[0].y0, row);
+    EXPECT_EQ(bar[0].x1, 640);
+    EXPECT_EQ(bar[0].y1, row + line);
+
+    std::vector<Rect> cursor = drawnRects(*game, menu->cursor);
+    ASSERT_EQ(cursor.size(), 1u);
+    EXPECT_EQ(cursor[0].x0, 115 - 5);
+    EXPECT_EQ(cursor[0].y0, row - 5 + 1);
+    EXPECT_EQ(cursor[0].x1, 115 + menu->cursor->width() + 5);
+    EXPECT_EQ(cursor[0].y1, row + 1 + menu->cursor->height() + 5);
+
+    std::vector<Rect> title = drawnRects(*game, game->bigFont->glyph('Q'));
+    ASSERT_FALSE(title.empty());
+    EXPECT_EQ(title[0].x0, (640 - game->bigFont->textWidth("QUORIN")) / 2);
+    EXPECT_EQ(title[0].y0, 120);
+
+    std::vector<Rect> first = drawnRects(*game, game->littleFont->glyph('U'));
+    std::vector<Rect> second = drawnRects(*game, game->littleFont->glyph('D'));
+    ASSERT_FALSE(first.empty());
+    ASSERT_FALSE(second.empty());
+    EXPECT_EQ(first[0].x0, 160);
+    EXPECT_EQ(first[0].y0, 240);
+    EXPECT_EQ(second[0].x0, 160);
+    EXPECT_EQ(second[0].y0, 240 + line);
+}
+
+TEST_F(MenuTest, ShipSelectionLayoutIn640By480)
+{
+    ASSERT_TRUE(start());
+    press(Key::enter);
+    ShipSelectScene* select = shipSelect();
+    game->clearCalls();
+    select->frame();
+    int line = game->littleFont->lineHeight();
+
+    std::vector<Rect> title = drawnRects(*game, game->bigFont->glyph('C'));
+    ASSERT_FALSE(title.empty());
+    EXPECT_EQ(title[0].x0, (640 - game->bigFont->textWidth("CHOISIS TON VAISSEAU")) / 2);
+    EXPECT_EQ(title[0].y0, 80);
+
+    std::vector<Rect> label = drawnRects(*game, game->littleFont->glyph('N'));
+    ASSERT_FALSE(label.empty());
+    EXPECT_EQ(label[0].x0, 106);
+    EXPECT_EQ(label[0].y0, 120);
+
+    // The first gauge's first cell, a square of line - 2 pixels.
+    std::vector<Rect> cells = drawnRects(*game, select->cellTexture);
+    ASSERT_EQ(cells.size(), 3u) << "one filled cell per gauge while the values start at 0";
+    EXPECT_EQ(cells[0].x0, 106);
+    EXPECT_EQ(cells[0].y0, 120 + 4 * line);
+    EXPECT_EQ(cells[0].x1, 106 + line - 2);
+    EXPECT_EQ(cells[0].y1, 120 + 5 * line - 2);
+    EXPECT_EQ(cells[2].y0, 120 + 10 * line);
+
+    std::vector<Rect> bottom = drawnRects(*game, game->littleFont->glyph('J'));
+    ASSERT_FALSE(bottom.empty());
+    EXPECT_EQ(bottom.back().x0, (640 - game->littleFont->textWidth("Joueur 1 : fleches")) / 2);
+    EXPECT_EQ(bottom.back().y0, 420);
 }
