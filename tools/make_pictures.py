@@ -125,7 +125,7 @@ def sky(theme, size=256):
 def menu_sky(theme, size=256):
     """The menu's sky: the starfield with a ringed planet."""
     rows = sky(theme, size)
-    cx, cy, r = size * 0.68, size * 0.36, size * 0.2
+    cx, cy, r = size * 0.8, size * 0.22, size * 0.13
     light = (-0.6, -0.5, 0.62)
     for y in range(size):
         for x in range(size):
@@ -133,13 +133,16 @@ def menu_sky(theme, size=256):
             d2 = dx * dx + dy * dy
             ring = abs(dy * 3.2 + dx * 0.9)
             ring_r = math.hypot(dx, (dy - dx * 0.28) * 4.0)
-            if d2 < 1.0:
+            in_ring = 1.25 < ring_r < 1.75 and ring < 3.0
+            if in_ring and dy - dx * 0.28 > 0:
+                rows[y][x] = _clamp(_mix(rows[y][x], (200, 180, 230), 0.75))  # near side
+            elif d2 < 1.0:
                 dz = math.sqrt(1.0 - d2)
                 shade = max(0.0, dx * light[0] + dy * light[1] + dz * light[2])
                 band = 0.5 + 0.5 * math.sin(dy * 11.0 + math.sin(dx * 3.0))
                 colour = _mix((70, 50, 140), (160, 120, 220), band)
                 rows[y][x] = _clamp(_scale(colour, 0.15 + 0.95 * shade))
-            elif 1.25 < ring_r < 1.75 and ring < 3.0:
+            elif in_ring:
                 rows[y][x] = _clamp(_mix(rows[y][x], (200, 180, 230), 0.5))
     return rows
 
