@@ -56,6 +56,10 @@ void GlTexture::unlock()
 
 GlTexture* createGlTexture(bool renderTarget, const uint32_t* pixels, int width, int height)
 {
+    if (!GlDevice::contextAlive()) {
+        std::fprintf(stderr, "racer_gl: no texture can be made before the window is open\n");
+        return nullptr;
+    }
     std::vector<uint32_t> texels = buildTextureTexels(pixels, width, height);
     if (texels.empty()) {
         std::fprintf(stderr, "racer_gl: cannot create a texture of %d x %d pixels\n", width, height);

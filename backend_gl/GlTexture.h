@@ -29,7 +29,7 @@ private:
 // A new texture of the asked size, its storage the next powers of two,
 // filled from width x height pixels (top row first) or all zero without
 // pixels. Null, with a message on stderr, for a side that is not positive
-// or too large.
+// or too large, or while there is no OpenGL context.
 GlTexture* createGlTexture(bool renderTarget, const uint32_t* pixels, int width, int height);
 
 #endif

@@ -1,4 +1,5 @@
 #include "GlDevice.h"
+#include "VertexBuffer.h"
 
 #include <SDL/SDL.h>
 #include <gtest/gtest.h>
@@ -47,10 +48,22 @@ TEST(StartupFailure, IsReportedOnStderrWithANonZeroResult)
     unsetenv("SDL_VIDEODRIVER");
 }
 
-TEST(StartupFailure, ExtensionsStayOffWithoutAContext)
+TEST(StartupFailure, WithoutAContextExtensionsStayOffAndNoTextureIsMade)
 {
     CountingDevice device;
     EXPECT_FALSE(device.extensionsCapable());
     device.setUseExtensions(true);
     EXPECT_FALSE(device.useExtensions());
+
+    const uint32_t pixel = 0xFFFFFFFFu;
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(device.createTexture(false, &pixel, 1, 1), nullptr);
+    const std::string messages = testing::internal::GetCapturedStderr();
+    EXPECT_NE(messages.find("before the window is open"), std::string::npos) << messages;
+    EXPECT_TRUE(device.resources().textures().empty());
+    // Buffers need no context: without extensions they live in client memory.
+    VertexBuffer* buffer = device.createVertexBuffer(false, 4);
+    ASSERT_NE(buffer, nullptr);
+    EXPECT_TRUE(buffer->isDynamic());
+    device.releaseAllResources();
 }
