@@ -66,8 +66,8 @@ def compose(title, seed, root, bpm, progression, lead_wave="square", length=18):
             pos = walk.next(5)
             r = 0
             while r < 16:
-                pos = max(0, min(9, pos + walk.next(5) - 2))
-                p.note(start + r, 0, name(degree(chord * 0 + pos) + 12), lead)
+                pos = max(0, min(7, pos + walk.next(5) - 2))
+                p.note(start + r, 0, name(degree(chord + pos) + 12), lead)
                 r += (2, 2, 4, 4, 6)[walk.next(5)]
 
     patterns = []
