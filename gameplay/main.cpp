@@ -1,13 +1,14 @@
 // The program's entry: build the game (and with it the device), run it in a
-// 640 x 480 window, then delete it. The exit status is 0, or 1 when the game
-// stopped because its content is missing or malformed.
+// 640 x 480 window, then delete it. The exit status is 0, or 1 when the
+// window could not be opened or the game stopped because its content is
+// missing or malformed.
 #include "Game.h"
 
 static int runGame()
 {
     Game* game = Game::instance();
-    game->run(640, 480, false, "Quorin", false, true);
-    bool failed = game->contentFailed();
+    int result = game->run(640, 480, false, "Quorin", false, true);
+    bool failed = result != 0 || game->contentFailed();
     destroyGame();
     return failed ? 1 : 0;
 }

@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # racer_gl with bad content under Xvfb: no quorin.zip, and an archive whose
 # content.xml lacks the ships. Each run must print a content error naming
-# what is missing and exit with status 1, with no sanitizer report:
+# what is missing and exit with status 1, with no sanitizer report. A run
+# whose window cannot be opened (SDL's dummy video driver has no OpenGL) must
+# say so and exit with status 1 too:
 #
 #     tests/game/racer_gl_bad_content.sh PROGRAM WORK_DIR
 #
@@ -44,5 +46,14 @@ PY
 
 run_case no-archive "quorin.zip"
 run_case no-ships '"ships"'
+mkdir -p "$work/no-window"
+(cd "$work/no-window" && SDL_VIDEODRIVER=dummy timeout 60 "$program") >"$work/no-window/output.log" 2>&1
+status=$?
+if [ $status -ne 1 ] || ! grep -q "cannot open" "$work/no-window/output.log"; then
+    echo "racer_gl_bad_content: no-window: exit status $status, expected 1 with a message" >&2
+    tail -n 20 "$work/no-window/output.log" >&2
+    failures=$((failures + 1))
+fi
+
 [ $failures -eq 0 ] || exit 1
-echo "racer_gl_bad_content: both runs ended with a content error and status 1"
+echo "racer_gl_bad_content: every run ended with its message and status 1"
