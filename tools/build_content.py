@@ -91,23 +91,23 @@ def check_texts(raw):
 
 
 def _drive(job):
-    level, spec, rows, lanes, speed, jumps, tile_speed, tick, rate = job
-    ship, seconds = shipsim.drive(spec, shipsim.Grid(rows), lanes, speed, jumps, tile_speed,
+    level, shape, rows, lanes, speed, jumps, tile_speed, tick, rate = job
+    ship, seconds = shipsim.drive(shape, shipsim.Grid(rows), lanes, speed, jumps, tile_speed,
                                   tick, 1.0 / rate)
-    return level, spec.name, rate, ship.finished, ship.crashes, seconds
+    return level, shape.name, rate, ship.finished, ship.crashes, seconds
 
 
 def check_levels(root, tracks, extents):
     speeds = root.find("game/tile/speed")
     tile_speed = [0.0] + [float(text_of(speeds, k)) for k in ("slow", "normal", "fast", "veryFast")]
     tick = float(text_of(root, "common/tickTime"))
-    specs = []
+    shapes = []
     for ship in list(root.find("common/ships"))[:int(root.find("common/ships").get("count"))]:
         ex = extents[text_of(ship, "mesh")]
-        spec = shipsim.ShipSpec(text_of(ship, "name"), ex[0], ex[2], float(text_of(ship, "scale")))
-        if spec.nose >= shipsim.CELL or spec.half_width >= shipsim.CELL / 2:
-            raise ContentError("ship %s is too big for the track's cells" % spec.name)
-        specs.append(spec)
+        shape = shipsim.ShipShape(text_of(ship, "name"), ex[0], ex[2], float(text_of(ship, "scale")))
+        if shape.nose >= shipsim.CELL or shape.half_width >= shipsim.CELL / 2:
+            raise ContentError("ship %s is too big for the track's cells" % shape.name)
+        shapes.append(shape)
     jobs, report = [], []
     for n, level in enumerate(root.find("levels"), 1):
         text, lanes = tracks[n]
@@ -123,9 +123,9 @@ def check_levels(root, tracks, extents):
             raise ContentError("level %d needs %d jumps but gives %d" % (n, flights, jumps))
         speed = float(text_of(level, "speed"))
         report.append("level %d: %d rows, speed %.2f, %d of %d jumps needed" % (n, len(rows), speed, flights, jumps))
-        for spec in specs:
+        for shape in shapes:
             for rate in FRAME_RATES:
-                jobs.append((n, spec, rows, lanes, speed, jumps, tile_speed, tick, rate))
+                jobs.append((n, shape, rows, lanes, speed, jumps, tile_speed, tick, rate))
     with multiprocessing.Pool() as pool:
         results = pool.map(_drive, jobs)
     failures = ["level %d, %s at %d frames/s: %s" % (n, name, rate,

@@ -34,7 +34,7 @@ class Grid:
         return self.tile_at(int(p / CELL), int(q / CELL))
 
 
-class ShipSpec:
+class ShipShape:
     """The physics' view of a ship type: its mesh extents and scale."""
 
     def __init__(self, name, extent_x, extent_z, scale):
@@ -47,8 +47,8 @@ class ShipSpec:
 class Ship:
     MAX_COLLISION_PASSES = 256
 
-    def __init__(self, spec, grid, level_speed, jump_count, tile_speed, tick_time):
-        self.spec = spec
+    def __init__(self, shape, grid, level_speed, jump_count, tile_speed, tick_time):
+        self.shape = shape
         self.grid = grid
         self.level_speed = level_speed
         self.jump_count = jump_count
@@ -92,17 +92,17 @@ class Ship:
             self.lateral = -0.04
 
     def tile_under(self):
-        hw = self.spec.half_width
+        hw = self.shape.half_width
         if self.x < hw or self.x > RIGHT_EDGE - hw:
             return 0
-        return self.grid.sample(self.x, self.distance + self.spec.nose)
+        return self.grid.sample(self.x, self.distance + self.shape.nose)
 
     def collide(self):
-        hw = self.spec.half_width
+        hw = self.shape.half_width
         events = []
         corners = ((1, self.x - hw, self.distance), (2, self.x + hw, self.distance),
-                   (3, self.x - hw, self.distance + self.spec.front),
-                   (4, self.x + hw, self.distance + self.spec.front))
+                   (3, self.x - hw, self.distance + self.shape.front),
+                   (4, self.x + hw, self.distance + self.shape.front))
         for corner, p, q in corners:
             tile = self.grid.sample(p, q)
             if corner <= 2:
@@ -141,7 +141,7 @@ class Ship:
             self.distance += self.advance
             frame_advance = self.advance
             self.score = int(self.distance) * 16
-        if int((self.distance + self.spec.nose) / CELL) >= self.grid.row_count:
+        if int((self.distance + self.shape.nose) / CELL) >= self.grid.row_count:
             self.finished = True
             return
         if self.phase != -1.0:
@@ -201,7 +201,7 @@ class Autopilot:
 
     def keys(self, dt):
         ship = self.ship
-        spec = ship.spec
+        shape = ship.shape
         speed = max(0.3, ship.level_speed * max(ship.forward, 0.5))
         keys = []
         # Jump just before the rear corners reach a row that must be flown.
@@ -212,8 +212,8 @@ class Autopilot:
         # Keep inside every lane from the rear corners on; beyond the first
         # row that the current lanes cannot share, lean toward that row's lane.
         first = int(ship.distance / CELL)
-        last = int((ship.distance + spec.front + speed * self.lookahead) / CELL)
-        margin = spec.half_width + 0.012
+        last = int((ship.distance + shape.front + speed * self.lookahead) / CELL)
+        margin = shape.half_width + 0.012
         lo_b, hi_b = 0.0, RIGHT_EDGE
         ahead = None
         for r in range(first, last + 1):
@@ -243,10 +243,10 @@ class Autopilot:
         return keys
 
 
-def drive(spec, grid, lanes, level_speed, jump_count, tile_speed, tick_time, dt, limit=300.0):
+def drive(shape, grid, lanes, level_speed, jump_count, tile_speed, tick_time, dt, limit=300.0):
     """Races one ship along the plan; returns the ship once it has finished,
     is out for good or the time limit has run out, and the seconds taken."""
-    ship = Ship(spec, grid, level_speed, jump_count, tile_speed, tick_time)
+    ship = Ship(shape, grid, level_speed, jump_count, tile_speed, tick_time)
     pilot = Autopilot(ship, lanes)
     clock = 0.0
     while clock < limit:

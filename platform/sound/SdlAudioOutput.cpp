@@ -30,7 +30,7 @@ bool SdlAudioOutput::start(SoundMixer& mixer) {
     wanted.samples = 1024;
     wanted.callback = fill;
     wanted.userdata = &mixer;
-    // No "obtained" spec: SDL converts to whatever the card needs.
+    // No "obtained" format: SDL converts to whatever the card needs.
     if (SDL_OpenAudio(&wanted, nullptr) != 0) {
         std::fprintf(stderr, "sound: cannot open the audio device (%s); playing silently\n",
                      SDL_GetError());
