@@ -74,7 +74,10 @@ FMUSIC_MODULE* FMUSIC_LoadSongEx(const char* nameOrData, int offset, int length,
                                  unsigned int mode, const int*, int) {
     const char* bytes = memoryBytes(nameOrData, offset, length, mode);
     if (!bytes) return nullptr;
-    SoundTrack* t = layer.mixer->loadModule(bytes, length, !(mode & FSOUND_LOOP_OFF));
+    // A song repeats from its restart point until it is stopped, as music
+    // behind a menu or a race should; FSOUND_LOOP_OFF only concerns the
+    // sample mode, and the module's own samples keep their loop settings.
+    SoundTrack* t = layer.mixer->loadModule(bytes, length, true);
     return reinterpret_cast<FMUSIC_MODULE*>(t);
 }
 

@@ -15,7 +15,7 @@ struct FSOUND_STREAM;
 struct FSOUND_DSPUNIT;
 
 enum {
-    FSOUND_LOOP_OFF = 0x0001,    // a module plays to its end once
+    FSOUND_LOOP_OFF = 0x0001,    // sample mode: samples play unlooped unless the module loops them
     FSOUND_LOADMEMORY = 0x8000,  // "name" points at the file's bytes in memory
 };
 

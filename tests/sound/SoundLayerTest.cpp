@@ -239,6 +239,22 @@ TEST_F(SoundLayer, ModuleFromMemoryIsHeardAndFreed)
     EXPECT_EQ(FMUSIC_FreeSong(music), 0);
 }
 
+TEST_F(SoundLayer, SongRepeatsUntilStopped)
+{
+    // Loaded the way the sound manager loads music: 7.68 s of song, then
+    // it starts again instead of falling silent behind the menu or a race.
+    const std::string bytes = tinyModule();
+    FMUSIC_MODULE* music = FMUSIC_LoadSongEx(bytes.data(), 0, static_cast<int>(bytes.size()),
+                                             FSOUND_LOADMEMORY | FSOUND_LOOP_OFF, nullptr, 0);
+    ASSERT_NE(music, nullptr);
+    FMUSIC_PlaySong(music);
+    peakOfLayer(44100 * 8);
+    EXPECT_GT(peakOfLayer(4096), 1000);
+    FMUSIC_StopSong(music);
+    EXPECT_EQ(peakOfLayer(4096), 0);
+    FMUSIC_FreeSong(music);
+}
+
 TEST_F(SoundLayer, StreamFromMemoryIsHeardUntilClosed)
 {
     const std::string wav = sineWav(44100, 1, 44100, 441.0, 0.5);
