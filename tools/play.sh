@@ -11,4 +11,8 @@ if [ ! -x ./racer_gl ]; then
   echo "racer_gl is not built yet." >&2
   exit 1
 fi
+if [ -z "${DISPLAY:-}" ]; then
+  echo "No X display (DISPLAY is unset): run this from a desktop session to play." >&2
+  exit 1
+fi
 exec ./racer_gl
