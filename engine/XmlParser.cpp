@@ -50,7 +50,10 @@ int nestingDepth(std::string_view text)
         } else if (next == '!') {
             i = skipPast(text, i + 2, ">");
         } else if (next == '/') {
-            --depth;
+            // An end tag outside every element closes nothing (the parser
+            // keeps it as an unknown node).
+            if (depth > 0)
+                --depth;
             i = skipPast(text, i + 2, ">");
         } else {
             // A start tag: find its end outside quoted attribute values.

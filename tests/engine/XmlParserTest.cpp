@@ -127,6 +127,12 @@ TEST(XmlParser, NestingIsBounded)
     EXPECT_NE(fine->root()->findElement("leaf"), nullptr);
     // Deep enough to exhaust the stack of a recursive parser.
     EXPECT_EQ(parse(nested(200000)), nullptr);
+    // End tags before the first element close nothing, so they cannot pay
+    // for the depth that follows.
+    std::string stray;
+    for (int i = 0; i < 300; ++i)
+        stray += "</x>";
+    EXPECT_EQ(parse(stray + nested(300)), nullptr);
 }
 
 TEST(XmlParser, LeavesTheFileToItsOwnerAndReadsPaths)
