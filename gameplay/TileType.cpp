@@ -58,6 +58,13 @@ TileType::TileType(int id, const std::string& picture)
 TileType::~TileType()
 {
     delete tileTexture;
+    // The mesh does not own its buffers; the tile type made them, so it
+    // deletes them: otherwise every level played would leave its tile
+    // buffers on the device until the program ends.
+    if (tileMesh) {
+        delete tileMesh->vertexBuffer();
+        delete tileMesh->indexBuffer();
+    }
     delete tileMesh;
 }
 

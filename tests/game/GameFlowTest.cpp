@@ -91,6 +91,13 @@ TEST_F(GameFlowTest, WonRacesGoThroughTheLevelsWithTheSameShipsAndWrapAfterTheLa
     Ship* ship2 = game->ship2;
     ship1->score = 70;
     ship1->lives = 1;
+    // What one level holds on the device; a level that goes leaves nothing.
+    auto liveResources = [this] {
+        return std::vector<int>{liveEntries(game->registry().textures()),
+                                liveEntries(game->registry().vertexBuffers()),
+                                liveEntries(game->registry().indexBuffers())};
+    };
+    const std::vector<int> onFirstLevel = liveResources();
 
     for (int won = 1; won <= 3; ++won) {
         ship1->finished = true;
@@ -113,6 +120,9 @@ TEST_F(GameFlowTest, WonRacesGoThroughTheLevelsWithTheSameShipsAndWrapAfterTheLa
         EXPECT_EQ(ship1->jumpsLeft, won % 2 ? 2 : 3);
         EXPECT_EQ(ship1->score, 70);
         EXPECT_EQ(ship1->lives, 1);
+        if (won % 2 == 0) {
+            EXPECT_EQ(liveResources(), onFirstLevel) << "after " << won << " levels";
+        }
     }
     EXPECT_FALSE(game->quitRequested());
 }
