@@ -8,6 +8,7 @@
 
 #include <tinyxml.h>
 
+#include <cctype>
 #include <cstdio>
 #include <memory>
 #include <string_view>
@@ -23,6 +24,71 @@ size_t skipPast(std::string_view text, size_t at, std::string_view end)
 {
     size_t found = text.find(end, at);
     return found == std::string_view::npos ? text.size() : found + end.size();
+}
+
+bool isSpace(char c)
+{
+    return std::isspace(static_cast<unsigned char>(c)) != 0;
+}
+
+bool startsWithNoCase(std::string_view text, size_t at, std::string_view word)
+{
+    if (text.size() - at < word.size())
+        return false;
+    for (size_t k = 0; k < word.size(); ++k) {
+        char c = text[at + k];
+        if (c >= 'A' && c <= 'Z')
+            c = static_cast<char>(c + 32);
+        if (c != word[k])
+            return false;
+    }
+    return true;
+}
+
+// Where TinyXML ends a construct that starts with "<?": an XML declaration
+// ("<?xml", any case) at its first '>' outside the quoted values of its
+// version, encoding and standalone attributes; anything else at its first
+// '>'. Where TinyXML would give up, scanning simply goes on, which can only
+// count more.
+size_t skipQuestionMarkTag(std::string_view text, size_t at)
+{
+    const size_t n = text.size();
+    if (!startsWithNoCase(text, at, "<?xml"))
+        return skipPast(text, at + 2, ">");
+    size_t i = at + 5;
+    while (i < n) {
+        if (text[i] == '>')
+            return i + 1;
+        while (i < n && isSpace(text[i]))
+            ++i;
+        if (startsWithNoCase(text, i, "version") || startsWithNoCase(text, i, "encoding") ||
+            startsWithNoCase(text, i, "standalone")) {
+            while (i < n && (std::isalnum(static_cast<unsigned char>(text[i])) ||
+                             static_cast<unsigned char>(text[i]) >= 127 || text[i] == '_' ||
+                             text[i] == '-' || text[i] == '.' || text[i] == ':'))
+                ++i;
+            while (i < n && isSpace(text[i]))
+                ++i;
+            if (i >= n || text[i] != '=')
+                return i;
+            ++i;
+            while (i < n && isSpace(text[i]))
+                ++i;
+            if (i < n && (text[i] == '"' || text[i] == '\'')) {
+                i = skipPast(text, i + 1, text.substr(i, 1));
+            } else {
+                while (i < n && !isSpace(text[i]) && text[i] != '/' && text[i] != '>') {
+                    if (text[i] == '"' || text[i] == '\'')
+                        return i;
+                    ++i;
+                }
+            }
+        } else {
+            while (i < n && text[i] != '>' && !isSpace(text[i]))
+                ++i;
+        }
+    }
+    return n;
 }
 
 // The deepest element nesting of the text, from its tags alone.
@@ -46,7 +112,7 @@ int nestingDepth(std::string_view text)
         } else if (startsWith(i, "<![CDATA[")) {
             i = skipPast(text, i + 9, "]]>");
         } else if (next == '?') {
-            i = skipPast(text, i + 2, "?>");
+            i = skipQuestionMarkTag(text, i);
         } else if (next == '!') {
             i = skipPast(text, i + 2, ">");
         } else if (next == '/') {

@@ -127,12 +127,36 @@ TEST(XmlParser, NestingIsBounded)
     EXPECT_NE(fine->root()->findElement("leaf"), nullptr);
     // Deep enough to exhaust the stack of a recursive parser.
     EXPECT_EQ(parse(nested(200000)), nullptr);
-    // End tags before the first element close nothing, so they cannot pay
-    // for the depth that follows.
-    std::string stray;
-    for (int i = 0; i < 300; ++i)
-        stray += "</x>";
-    EXPECT_EQ(parse(stray + nested(300)), nullptr);
+    // Constructs that hide elements from a careless count: end tags before
+    // the first element close nothing, and the parser ends a "<?" tag at its
+    // first '>' (a declaration at its first '>' outside a quoted version,
+    // encoding or standalone value).
+    const struct {
+        const char* before;   // written before each nested element
+        const char* element;
+    } hiding[] = {
+        {"</x>", "<n>"},
+        {"", "<?p ><n>?>"},
+        {"", "<?xml a=\"><n>"},
+        {"", "<?XML version=\"a\" b=\"><n>"},
+    };
+    for (const auto& h : hiding) {
+        std::string text;
+        for (int i = 0; i < 300; ++i)
+            text += h.before;
+        text += "<r>";
+        for (int i = 0; i < 300; ++i)
+            text += h.element;
+        for (int i = 0; i < 300; ++i)
+            text += "</n>";
+        text += "</r>";
+        EXPECT_EQ(parse(text), nullptr) << h.element;
+    }
+    // A quoted declaration value may hold what looks like tags.
+    std::unique_ptr<XmlDocument> quoted =
+        parse("<r><?xml version=\"></r><r>\"?><leaf/></r>");
+    ASSERT_NE(quoted, nullptr);
+    EXPECT_NE(quoted->root()->findElement("leaf"), nullptr);
 }
 
 TEST(XmlParser, LeavesTheFileToItsOwnerAndReadsPaths)
