@@ -25,8 +25,10 @@ static const std::string lastLifeText = "MISSION KO!";
 
 RaceView::RaceView()
 {
-    for (unsigned char& flag : countdownFlags)
-        flag = 0;
+    for (int i = 0; i < 4; ++i) {
+        countdownFlags[i] = 0;
+        countdownPlayedAt[i] = -1.0f;
+    }
 }
 
 RaceView* createRaceView()
@@ -176,7 +178,8 @@ void RaceView::drawHud(Ship* ship)
     }
     game->setRenderState(RenderStateType::blendMode, RenderStateValue::blendOff);
 
-    // Countdown: each step plays its sound once and re-arms the step before.
+    // Countdown: each step plays its sound once per ship and re-arms the
+    // step before for that ship.
     const float c = ship->raceClock;
     int step = -1;
     if (c >= -3.0f && c < -2.0f)
@@ -189,16 +192,20 @@ void RaceView::drawHud(Ship* ship)
         step = 3;
     else if (c >= 1.0f && c < 2.0f)
         step = 4;
+    const unsigned char shipBit = ship == game->ship2 ? 2 : 1;
     if (step >= 1)
-        countdownFlags[step - 1] = 0;
+        countdownFlags[step - 1] &= static_cast<unsigned char>(~shipBit);
     if (step >= 0 && step <= 3) {
-        if (!countdownFlags[step]) {
-            countdownFlags[step] = 1;
-            if (step < 3) {
-                playSound(game->clickValidateSound);
-            } else {
-                playSound(game->goSound);
-                playSound(level->music);
+        if (!(countdownFlags[step] & shipBit)) {
+            countdownFlags[step] |= shipBit;
+            if (countdownPlayedAt[step] != game->clock) {
+                countdownPlayedAt[step] = game->clock;
+                if (step < 3) {
+                    playSound(game->clickValidateSound);
+                } else {
+                    playSound(game->goSound);
+                    playSound(level->music);
+                }
             }
         }
         drawCentred(countdownTexts[step]);

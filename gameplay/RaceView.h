@@ -28,8 +28,13 @@ public:
     void drawHud(Ship* ship);
 
     // One per countdown step "3", "2", "1", "GO!": set once its sound has
-    // played, cleared by the next step.
+    // played, cleared by the next step. Each ship has a bit of its own (1
+    // for player 1, 2 for player 2), so a ship one step further on clears
+    // only its own bit and never re-arms a step the other ship is still on.
     unsigned char countdownFlags[4];
+    // Game::clock when each step's sound last played: a second ship
+    // reaching the same step in the same frame stays silent.
+    float countdownPlayedAt[4];
 
 private:
     void drawCentred(const std::string& text);

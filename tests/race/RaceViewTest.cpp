@@ -181,6 +181,26 @@ TEST_F(RaceViewTest, TwoPlayersHearTheCountdownOnce)
                                                           "sounds/go.wav", "music/level.mod"}));
 }
 
+// Two ships whose countdowns run half a second apart (they lost a life at
+// different moments): each step sounds once for each ship, not again in
+// every frame in which the other ship is one step further on.
+TEST_F(RaceViewTest, CountdownsApartSoundEachStepOncePerShip)
+{
+    startRace(true);
+    while (game->ship1->raceClock < 2.5f)
+        raceFrame(0.125f);
+    game->ship1->reset();
+    for (int frame = 0; frame < 4; ++frame)
+        raceFrame(0.125f);
+    game->ship2->reset();
+    sound->clear();
+    while (game->ship2->raceClock < 2.5f)
+        raceFrame(0.125f);
+    EXPECT_EQ(sound->plays("sounds/validate.wav"), 3) << "ship 1's \"1\", ship 2's \"2\" and \"1\"";
+    EXPECT_EQ(sound->plays("sounds/go.wav"), 2);
+    EXPECT_EQ(sound->plays("music/level.mod"), 2);
+}
+
 // After a lost life the countdown runs again, sounds and music included.
 TEST_F(RaceViewTest, CountdownRunsAgainAfterARespawn)
 {
