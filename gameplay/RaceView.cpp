@@ -4,8 +4,8 @@
 #include "Device.h"
 #include "Font.h"
 #include "Game.h"
+#include "GameProjection.h"
 #include "Level.h"
-#include "Matrix4.h"
 #include "RenderState.h"
 #include "Ship.h"
 #include "ShipType.h"
@@ -71,14 +71,7 @@ void RaceView::drawScene(Ship* ship)
 
     game->clear(ClearFlags::depth);
 
-    game->setMatrixMode(0);
-    Matrix4 projection;
-    projection.setPerspective(0.00001f, 1000.0f, 45.0f,
-                              static_cast<float>(game->width()) / static_cast<float>(game->height()));
-    game->loadMatrix(projection);
-
-    game->setMatrixMode(1);
-    game->loadIdentity();
+    loadGameProjection();
     game->pushMatrix();
     game->setRenderState(RenderStateType::cullMode, RenderStateValue::cullCounterClockwise);
     game->setRenderState(RenderStateType::depthTest, RenderStateValue::depthLess);
