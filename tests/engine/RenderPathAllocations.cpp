@@ -2,36 +2,12 @@
 // frame: once warmed up they must not touch the heap. This program counts
 // every operator new in the process, so it is kept apart from the other
 // engine tests.
+#include "AllocationCounter.h"
 #include "RecordingDevice.h"
 #include "RenderState.h"
 #include "Texture.h"
 
 #include <gtest/gtest.h>
-
-#include <cstdlib>
-#include <new>
-
-namespace {
-long allocations = 0;
-}
-
-void* operator new(std::size_t size)
-{
-    ++allocations;
-    if (void* p = std::malloc(size ? size : 1))
-        return p;
-    throw std::bad_alloc();
-}
-
-void operator delete(void* p) noexcept
-{
-    std::free(p);
-}
-
-void operator delete(void* p, std::size_t) noexcept
-{
-    std::free(p);
-}
 
 namespace {
 
@@ -58,13 +34,13 @@ TEST(RenderPath, PushSetPopAndDrawDoNotAllocateOnceWarm)
     RecordingDevice device;
     device.setRecording(false);
     device.resetRenderStates();
-    long start = allocations;
+    long start = allocationCount();
     Texture* texture = createBlankTexture(false, 16, 16);
-    ASSERT_GT(allocations, start) << "the counter sees no allocations";
+    ASSERT_GT(allocationCount(), start) << "the counter sees no allocationCount()";
     drawLikeAFrame(device, texture);
 
-    long before = allocations;
+    long before = allocationCount();
     for (int frame = 0; frame < 20; ++frame)
         drawLikeAFrame(device, texture);
-    EXPECT_EQ(allocations - before, 0);
+    EXPECT_EQ(allocationCount() - before, 0);
 }

@@ -1,6 +1,7 @@
 // Runs GlDevice for real: a window under Xvfb with Mesa's software OpenGL,
 // scenes drawn through the Device operations, the frame read back. Pass
 // --no-extensions to run everything on the core OpenGL 1.1 paths.
+#include "AllocationCounter.h"
 #include "Console.h"
 #include "GlDevice.h"
 #include "GlVertexBuffer.h"
@@ -21,50 +22,6 @@
 #include <new>
 #include <string>
 #include <vector>
-
-// Counts operator new while a frame is measured (the whole process, the
-// driver's C++ included).
-static std::atomic<bool> countingAllocations{false};
-static std::atomic<long> allocationsCounted{0};
-
-static void* countedAllocation(std::size_t size, std::size_t alignment = 0)
-{
-    if (countingAllocations.load(std::memory_order_relaxed))
-        allocationsCounted.fetch_add(1, std::memory_order_relaxed);
-    if (size == 0)
-        size = 1;
-    if (alignment > alignof(std::max_align_t))
-        return std::aligned_alloc(alignment, (size + alignment - 1) / alignment * alignment);
-    return std::malloc(size);
-}
-
-// Every form is replaced, so each allocation and its release stay paired.
-void* operator new(std::size_t size)
-{
-    if (void* p = countedAllocation(size))
-        return p;
-    throw std::bad_alloc();
-}
-void* operator new[](std::size_t size) { return operator new(size); }
-void* operator new(std::size_t size, const std::nothrow_t&) noexcept { return countedAllocation(size); }
-void* operator new[](std::size_t size, const std::nothrow_t&) noexcept { return countedAllocation(size); }
-void* operator new(std::size_t size, std::align_val_t a)
-{
-    if (void* p = countedAllocation(size, static_cast<std::size_t>(a)))
-        return p;
-    throw std::bad_alloc();
-}
-void* operator new[](std::size_t size, std::align_val_t a) { return operator new(size, a); }
-void operator delete(void* p) noexcept { std::free(p); }
-void operator delete[](void* p) noexcept { std::free(p); }
-void operator delete(void* p, std::size_t) noexcept { std::free(p); }
-void operator delete[](void* p, std::size_t) noexcept { std::free(p); }
-void operator delete(void* p, const std::nothrow_t&) noexcept { std::free(p); }
-void operator delete[](void* p, const std::nothrow_t&) noexcept { std::free(p); }
-void operator delete(void* p, std::align_val_t) noexcept { std::free(p); }
-void operator delete[](void* p, std::align_val_t) noexcept { std::free(p); }
-void operator delete(void* p, std::size_t, std::align_val_t) noexcept { std::free(p); }
-void operator delete[](void* p, std::size_t, std::align_val_t) noexcept { std::free(p); }
 
 namespace {
 
@@ -216,17 +173,14 @@ namespace {
 class CountingSceneDevice : public SceneDevice {
 public:
     long allocations = -1;
+    long allocationsBefore = 0;
     void frame() override
     {
-        if (frames == 5) {
-            allocationsCounted = 0;
-            countingAllocations = true;
-        }
+        if (frames == 5)
+            allocationsBefore = allocationCount();
         scene.draw(*this);
-        if (frames == framesToRun) {
-            countingAllocations = false;
-            allocations = allocationsCounted;
-        }
+        if (frames == framesToRun)
+            allocations = allocationCount() - allocationsBefore;
     }
 };
 

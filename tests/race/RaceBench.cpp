@@ -2,6 +2,7 @@
 // on the first shipped level (40 rows of track per view), drawn against the
 // recording device with its call log off. Also counts the heap allocations
 // made per frame, which should be none.
+#include "AllocationCounter.h"
 #include "Game.h"
 #include "Level.h"
 #include "RecordingSoundManager.h"
@@ -11,49 +12,7 @@
 
 #include <benchmark/benchmark.h>
 
-#include <atomic>
 #include <cstdio>
-#include <cstdlib>
-#include <new>
-
-static std::atomic<long> allocations{0};
-
-// Under AddressSanitizer the sanitizer owns the allocator; the count is then
-// not taken.
-#if !defined(__SANITIZE_ADDRESS__)
-void* operator new(std::size_t size)
-{
-    ++allocations;
-    if (void* p = std::malloc(size ? size : 1))
-        return p;
-    throw std::bad_alloc();
-}
-
-void* operator new[](std::size_t size)
-{
-    return operator new(size);
-}
-
-void operator delete[](void* p) noexcept
-{
-    std::free(p);
-}
-
-void operator delete[](void* p, std::size_t) noexcept
-{
-    std::free(p);
-}
-
-void operator delete(void* p) noexcept
-{
-    std::free(p);
-}
-
-void operator delete(void* p, std::size_t) noexcept
-{
-    std::free(p);
-}
-#endif
 
 static void press(Game* game, int key)
 {
@@ -106,13 +65,13 @@ static void raceFrames(benchmark::State& state)
             // What the device does around every frame.
             game->renderStates().clearPending();
             game->setTextureStage(0);
-            const long before = allocations.load();
+            const long before = allocationCount();
             const std::size_t soundCalls = sound->calls().size();
             game->onFrame(1.0f / 60.0f);
             // The test sound manager's own log allocates when a sound
             // plays; the game's frames are counted without it.
             if (sound->calls().size() == soundCalls) {
-                allocated += allocations.load() - before;
+                allocated += allocationCount() - before;
                 ++silentFrames;
             }
             ++frames;

@@ -7,55 +7,7 @@
 
 #include "MemoryFileSystem.h"
 
-#include <atomic>
-#include <cstdlib>
-#include <new>
-
-namespace {
-
-std::atomic<long> allocations{0};
-
-} // namespace
-
-#if defined(__SANITIZE_ADDRESS__)
-// The sanitizer owns the allocator: count through its hook (declared here,
-// as its header is not installed).
-extern "C" int __sanitizer_install_malloc_and_free_hooks(void (*onMalloc)(const volatile void*, std::size_t),
-                                                         void (*onFree)(const volatile void*));
-
-namespace {
-
-void countAllocation(const volatile void*, std::size_t)
-{
-    allocations.fetch_add(1, std::memory_order_relaxed);
-}
-
-void ignoreFree(const volatile void*)
-{
-}
-
-const int hooked = __sanitizer_install_malloc_and_free_hooks(countAllocation, ignoreFree);
-
-} // namespace
-#else
-void* operator new(std::size_t size)
-{
-    allocations.fetch_add(1, std::memory_order_relaxed);
-    if (void* p = std::malloc(size ? size : 1))
-        return p;
-    throw std::bad_alloc();
-}
-
-void operator delete(void* p) noexcept
-{
-    std::free(p);
-}
-
-void operator delete(void* p, std::size_t) noexcept
-{
-    std::free(p);
-}
-#endif
+#include "AllocationCounter.h"
 
 class FrameAllocationTest : public GameFixture {
 protected:
@@ -79,19 +31,19 @@ protected:
             step();
         MemoryFileSystem* archive = static_cast<MemoryFileSystem*>(game->archive);
         archive->resetCounts();
-        long before = allocations.load();
+        long before = allocationCount();
         for (int i = 0; i < frames; ++i)
             step();
-        allocated = allocations.load() - before;
+        allocated = allocationCount() - before;
         opened = archive->opens();
     }
 };
 
 TEST_F(FrameAllocationTest, MenuAndRaceFramesAllocateNothingAndOpenNoFile)
 {
-    long before = allocations.load();
+    long before = allocationCount();
     delete new int(1);
-    ASSERT_GT(allocations.load(), before) << "the allocation counter counts";
+    ASSERT_GT(allocationCount(), before) << "the allocation counter counts";
 
     ASSERT_TRUE(start());
     game->setRecording(false);

@@ -1,0 +1,8 @@
+// Counts every operator new of the process, for tests and benchmarks that
+// prove a frame touches no heap. Link the target quorin_allocation_counter:
+// it replaces the global operator new and delete for the whole program.
+#pragma once
+
+// Number of operator new calls (every form) since the program started.
+// Read it before and after the code under test and compare.
+long allocationCount();
