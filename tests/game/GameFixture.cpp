@@ -1,24 +1,15 @@
 #include "GameFixture.h"
 
 #include "ContentError.h"
+#include "HostFiles.h"
 
 #include "MemoryFileSystem.h"
 #include "RecordingSoundManager.h"
 
 #include <zlib.h>
 
-#include <fstream>
-#include <sstream>
 
 namespace {
-
-std::string readFile(const std::string& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream bytes;
-    bytes << in.rdbuf();
-    return bytes.str();
-}
 
 void putBigEndian(std::string& out, uint32_t value)
 {
@@ -151,7 +142,7 @@ ContentFiles smallContent()
         "</content>\n";
     files["content.xml"] = xml;
     files["ships/arrow.msh"] = shipMesh;
-    files["fonts/sans.ttf"] = readFile("/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf");
+    files["fonts/sans.ttf"] = readHostFile("/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf");
     const char* const pictures[] = {"hud", "detail", "menu", "clouds", "cursor", "envmap", "tile"};
     for (const char* picture : pictures)
         files[std::string("pictures/") + picture + ".png"] = pngBytes(4, 4, 0xFF336699);

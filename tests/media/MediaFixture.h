@@ -3,13 +3,13 @@
 
 #include "ConsoleFontPicture.h"
 #include "FileSystem.h"
+#include "HostFiles.h"
 #include "MemoryFileSystem.h"
 #include "RecordingDevice.h"
 
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <cstdio>
 #include <map>
 #include <string>
 #include <vector>
@@ -84,18 +84,7 @@ protected:
         return out;
     }
 
-    static std::string readFile(const char* path)
-    {
-        std::string bytes;
-        if (FILE* f = std::fopen(path, "rb")) {
-            char buffer[65536];
-            size_t n;
-            while ((n = std::fread(buffer, 1, sizeof buffer, f)) > 0)
-                bytes.append(buffer, n);
-            std::fclose(f);
-        }
-        return bytes;
-    }
+    static std::string readFile(const char* path) { return readHostFile(path); }
 
     RecordingDevice device;
     MemoryFileSystem files;

@@ -1,21 +1,14 @@
 // Loading cost of music and sounds through the sound layer.
 
+#include "HostFiles.h"
 #include "SoundFixtures.h"
 #include "SoundMixer.h"
 
 #include <benchmark/benchmark.h>
 
-#include <fstream>
-#include <iterator>
 #include <string>
 
 namespace {
-
-std::string readFile(const char* path)
-{
-    std::ifstream in(path, std::ios::binary);
-    return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-}
 
 // A module of the size of real game music: 31 samples of 8 KB, 32 patterns
 // with a note on every channel of every row (about 290 KB).
@@ -70,7 +63,7 @@ void BM_LoadTinyModule(benchmark::State& state) { loadAndRelease(state, tinyModu
 
 void BM_LoadDemoModule(benchmark::State& state)
 {
-    loadAndRelease(state, readFile(QUORIN_DEMO_MODULE), true);
+    loadAndRelease(state, readHostFile(QUORIN_DEMO_MODULE), true);
 }
 
 void BM_LoadLargeModule(benchmark::State& state) { loadAndRelease(state, largeModule(), true); }
@@ -89,7 +82,7 @@ void BM_OpenOggStream(benchmark::State& state)
 void BM_MixOneSecondOfModule(benchmark::State& state)
 {
     SoundMixer mixer(44100);
-    const std::string bytes = readFile(QUORIN_DEMO_MODULE);
+    const std::string bytes = readHostFile(QUORIN_DEMO_MODULE);
     SoundTrack* music = mixer.loadModule(bytes.data(), static_cast<long>(bytes.size()), true);
     mixer.play(music);
     static short out[1024 * 2];

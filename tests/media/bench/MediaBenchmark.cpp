@@ -3,6 +3,7 @@
 #include "ConsoleFontPicture.h"
 #include "DataFile.h"
 #include "Font.h"
+#include "HostFiles.h"
 #include "Image.h"
 #include "Mesh.h"
 #include "RecordingDevice.h"
@@ -102,19 +103,6 @@ std::string gridXml()
     return out;
 }
 
-std::string readFile(const char* path)
-{
-    std::string bytes;
-    if (FILE* f = std::fopen(path, "rb")) {
-        char buffer[65536];
-        size_t n;
-        while ((n = std::fread(buffer, 1, sizeof buffer, f)) > 0)
-            bytes.append(buffer, n);
-        std::fclose(f);
-    }
-    return bytes;
-}
-
 template <typename Loader>
 void loadMeshBenchmark(benchmark::State& state, const std::string& path, const std::string& bytes)
 {
@@ -161,7 +149,7 @@ BENCHMARK(BM_ParseXmlMeshDocument8000Triangles)->Unit(benchmark::kMillisecond);
 
 void BM_BuildTrueTypeFont97GlyphsAt32(benchmark::State& state)
 {
-    const std::string bytes = readFile(QUORIN_DEJAVU_SANS);
+    const std::string bytes = readHostFile(QUORIN_DEJAVU_SANS);
     if (bytes.empty()) {
         state.SkipWithError("DejaVuSans.ttf missing");
         return;
