@@ -119,6 +119,18 @@ const Check sceneChecks[] = {
     {"lower viewport bottom", 600, 470, magenta, magenta},
     {"above lower viewport", 600, 230, background, background},
     {"left of viewport quad", 556, 300, background, background},
+    {"half white added to dark red", 40, 445, {192, 128, 128}, {192, 128, 128}},
+    {"(0, 128, 255) + grey x (1 - itself)", 90, 445, {128, 192, 255}, {128, 192, 255}},
+    {"sphere map from the normals", 140, 445, green, green},
+    {"red halfway into green fog", 190, 445, {128, 128, 0}, {128, 128, 0}},
+    {"wireframe edge", 240, 420, yellow, yellow},
+    {"wireframe inside", 250, 430, background, background},
+    {"stencil kept by a depth clear", 280, 445, cyan, cyan},
+    {"unmarked after a depth clear", 300, 445, background, background},
+    {"far quad after a depth clear", 340, 445, green, green},
+    {"colour kept by a depth clear", 380, 445, red, red},
+    {"stencil and depth cleared", 430, 445, green, green},
+    {"colour cleared", 500, 445, background, background},
 };
 
 class SceneDevice : public TestDevice {

@@ -26,6 +26,19 @@ Matrix4 pixelProjection(Device& device)
     return m;
 }
 
+// The same for eye z from 0 down to -1e6 (clip z 1 down to 0), for what
+// depends on the distance from the eye: fog and sphere mapping. Far out on
+// the axis, the eye looks along -z at every point of the window.
+Matrix4 deepPixelProjection(Device& device)
+{
+    Matrix4 m = pixelProjection(device);
+    m.m[10] = 1.0e-6f;
+    m.m[11] = 1.0f;
+    return m;
+}
+
+const float farAway = -1.0e6f;
+
 Vertex corner(float x, float y, float z, uint32_t color)
 {
     Vertex v = {};
@@ -45,10 +58,10 @@ void solidQuad(Device& device, float x0, float y0, float x1, float y1, float z, 
     device.drawTriangle(second);
 }
 
-void loadPixelSpace(Device& device)
+void loadPixelSpace(Device& device, bool deep = false)
 {
     device.setMatrixMode(0);
-    device.loadMatrix(pixelProjection(device));
+    device.loadMatrix(deep ? deepPixelProjection(device) : pixelProjection(device));
     device.setMatrixMode(1);
     device.loadIdentity();
 }
@@ -110,6 +123,25 @@ void TestScene::create(Device& device)
         coloured[i].color = red;
     }
     colouredQuad_->unlock();
+
+    // (120,420)-(160,470), far out, every normal (0.5, 0.5, 0.71): a sphere
+    // map reads the texel at (0.75, 0.75) from the top-left, the vertices'
+    // own coordinates the one at (0.25, 0.25) from the bottom-left.
+    sphereQuad_ = device.createVertexBuffer(false, 4);
+    Vertex* sphere = sphereQuad_->lock();
+    for (int i = 0; i < 4; ++i) {
+        sphere[i] = Vertex{};
+        sphere[i].x = (i % 2) ? 160.0f : 120.0f;
+        sphere[i].y = i < 2 ? 420.0f : 470.0f;
+        sphere[i].z = farAway;
+        sphere[i].nx = 0.5f;
+        sphere[i].ny = 0.5f;
+        sphere[i].nz = 0.70710678f;
+        sphere[i].color = white;
+        sphere[i].u1 = sphere[i].u2 = 0.25f;
+        sphere[i].v1 = sphere[i].v2 = 0.25f;
+    }
+    sphereQuad_->unlock();
 }
 
 void TestScene::drawMesh(Device& device)
@@ -151,6 +183,7 @@ void TestScene::draw(Device& device)
     solidQuad(device, -1, -1, 1, 1, 0, 0xFF8000);
     device.setRenderTarget(nullptr);
 
+    markBeforeClear(device);
     device.setClearColor(sceneBackground);
     device.clear(ClearFlags::color | ClearFlags::depth | ClearFlags::stencil);
     loadPixelSpace(device);
@@ -214,6 +247,96 @@ void TestScene::draw(Device& device)
     device.setTexture(nullptr);
     solidQuad(device, 0.75f, -1, 1, 1, 0, 0xFF00FF);
     device.setViewport(0, 0, device.width(), device.height());
+
+    drawStates(device);
+}
+
+void TestScene::markBeforeClear(Device& device)
+{
+    // Colour over x 410-550, stencil 1 and the nearest depth over x 410-450:
+    // all three are gone once the frame's clear has run.
+    loadPixelSpace(device);
+    device.setTexture(nullptr);
+    solidQuad(device, 410, 420, 550, 470, 0, 0xFFFFFF);
+    device.setStencilRef(1);
+    device.setStencilMask(0xFF);
+    device.setStencilOp(StencilOp::keep, StencilOp::keep, StencilOp::replace);
+    device.setRenderState(RenderStateType::stencilTest, RenderStateValue::stencilAlways);
+    device.setRenderState(RenderStateType::depthTest, RenderStateValue::depthAlways);
+    solidQuad(device, 410, 420, 450, 470, -0.9f, 0xFFFFFF);
+    device.setRenderState(RenderStateType::depthTest, RenderStateValue::depthOff);
+    device.setRenderState(RenderStateType::stencilTest, RenderStateValue::stencilOff);
+}
+
+void TestScene::drawStates(Device& device)
+{
+    device.pushRenderStates();
+    loadPixelSpace(device);
+    device.setTexture(nullptr);
+
+    // Additive: source x source alpha + destination.
+    solidQuad(device, 20, 420, 60, 470, 0, 0x400000);
+    device.setRenderState(RenderStateType::blendMode, RenderStateValue::blendAdditive);
+    halfWhite_->draw(20, 420, 60, 470, 0.0f, 0.0f, 1.0f, 1.0f);
+    device.setRenderState(RenderStateType::blendMode, RenderStateValue::blendOff);
+    device.setTexture(nullptr);
+
+    // Multiplicative.
+    solidQuad(device, 70, 420, 110, 470, 0, 0x808080);
+    device.setRenderState(RenderStateType::blendMode, RenderStateValue::blendMultiplicative);
+    solidQuad(device, 70, 420, 110, 470, 0, 0x0080FF);
+    device.setRenderState(RenderStateType::blendMode, RenderStateValue::blendOff);
+
+    // Sphere map and fog, far enough out for the eye to look straight at them.
+    loadPixelSpace(device, true);
+    device.setVertexBuffer(sphereQuad_);
+    device.setIndexBuffer(quadIndices_);
+    device.setRenderState(RenderStateType::textureMode, RenderStateValue::textureSphereMap);
+    device.setTexture(picture_);
+    device.drawIndexed(0, 4, 0, 6);
+    device.setRenderState(RenderStateType::textureMode, RenderStateValue::textureWrap);
+    device.setTexture(nullptr);
+
+    device.setFogStart(0.0f);
+    device.setFogEnd(100.0f);
+    device.setFogColor(0.0f, 1.0f, 0.0f);
+    device.setRenderState(RenderStateType::fogMode, RenderStateValue::fogLinear);
+    solidQuad(device, 170, 420, 210, 470, -50.0f, 0xFF0000);
+    device.setRenderState(RenderStateType::fogMode, RenderStateValue::fogOff);
+    loadPixelSpace(device);
+
+    // Wireframe, the edges through pixel centres.
+    device.setRenderState(RenderStateType::fillMode, RenderStateValue::fillWireframe);
+    solidQuad(device, 220.5f, 420.5f, 260.5f, 470.5f, 0, 0xFFFF00);
+    device.setRenderState(RenderStateType::fillMode, RenderStateValue::fillSolid);
+
+    // Where markBeforeClear left stencil 1 and the nearest depth: drawn
+    // only when the frame's clear reset both.
+    device.setStencilRef(0);
+    device.setRenderState(RenderStateType::stencilTest, RenderStateValue::stencilEqual);
+    device.setRenderState(RenderStateType::depthTest, RenderStateValue::depthLess);
+    solidQuad(device, 410, 420, 450, 470, 0.5f, 0x00FF00);
+    device.setRenderState(RenderStateType::depthTest, RenderStateValue::depthOff);
+    device.setRenderState(RenderStateType::stencilTest, RenderStateValue::stencilOff);
+
+    // Clearing the depth alone keeps colour and stencil.
+    device.setStencilRef(1);
+    device.setStencilMask(0xFF);
+    device.setStencilOp(StencilOp::keep, StencilOp::keep, StencilOp::replace);
+    device.setRenderState(RenderStateType::stencilTest, RenderStateValue::stencilAlways);
+    solidQuad(device, 270, 420, 290, 470, 0, 0xFFFF00);
+    device.setRenderState(RenderStateType::stencilTest, RenderStateValue::stencilOff);
+    device.setRenderState(RenderStateType::depthTest, RenderStateValue::depthLess);
+    solidQuad(device, 320, 420, 400, 470, -0.5f, 0xFF0000);
+    device.clear(ClearFlags::depth);
+    solidQuad(device, 320, 420, 360, 470, 0.5f, 0x00FF00);
+    device.setRenderState(RenderStateType::depthTest, RenderStateValue::depthOff);
+    device.setStencilOp(StencilOp::keep, StencilOp::keep, StencilOp::keep);
+    device.setRenderState(RenderStateType::stencilTest, RenderStateValue::stencilEqual);
+    solidQuad(device, 270, 420, 310, 470, 0, 0x00FFFF);
+    device.setRenderState(RenderStateType::stencilTest, RenderStateValue::stencilOff);
+
+    device.popRenderStates();
 }
 
 void TestScene::drawEmpty(Device& device)

@@ -22,6 +22,20 @@ class IndexBuffer;
 //   where the mask is
 // - (450,300)-(550,400): an indexed quad of red vertex colours, alpha blended
 // - x 560-640: a quad filling the lower half-window viewport (magenta)
+// - y 420-470, render states and clearing:
+//   x 20-60: the half transparent white blended additively over dark red
+//   x 70-110: a (0, 128, 255) quad blended multiplicatively over grey
+//   x 120-160: the 2 x 2 picture sphere-mapped: every normal (0.5, 0.5,
+//   0.71) generates the coordinates of its top-right texel (green); the
+//   vertices' own coordinates point at its bottom-left (blue)
+//   x 170-210: a red quad 50 units away under linear green fog from 0 to 100
+//   x 220-260: a yellow quad in wireframe, its edges on pixel centres
+//   x 270-400: clear with the depth bit alone between a near red quad (x
+//   320-400) and a far green one (x 320-360), and between a stencil mark
+//   (x 270-290) and a cyan quad drawn where it is (x 270-310)
+//   x 410-550: a white quad (x 410-550) marking stencil and the nearest
+//   depth (x 410-450) before the frame's clear of all three buffers, then
+//   a green quad drawn at x 410-450 where stencil is 0 and depth is nearer
 // The background is 0x000040.
 class TestScene {
 public:
@@ -32,6 +46,8 @@ public:
 
 private:
     void drawMesh(Device& device);
+    void markBeforeClear(Device& device);
+    void drawStates(Device& device);
 
     Texture* picture_ = nullptr;
     Texture* strip_ = nullptr;
@@ -42,6 +58,7 @@ private:
     VertexBuffer* quad_ = nullptr;
     IndexBuffer* quadIndices_ = nullptr;
     VertexBuffer* colouredQuad_ = nullptr;
+    VertexBuffer* sphereQuad_ = nullptr;
 };
 
 const uint32_t sceneBackground = 0x000040;
