@@ -13,6 +13,7 @@
 #include "RecordingDevice.h"
 #include "SoundHandle.h"
 #include "SoundManager.h"
+#include "TestEnvironment.h"
 #include "VertexBuffer.h"
 #include "XmlAttribute.h"
 #include "XmlDocument.h"
@@ -128,7 +129,7 @@ TEST_F(ContentArchive, IsSmallAndEveryMemberNameFollowsTheEngineRules)
         EXPECT_EQ(info.uncompressed_size, static_cast<unsigned long>(data->size())) << name;
         EXPECT_TRUE(known.count(data->extension())) << name << " -> " << data->extension();
         EXPECT_EQ(std::string::npos, std::string(name).find('\\')) << name;
-        EXPECT_NE(0, std::string(name).rfind("./", 0)) << name;
+        EXPECT_NE(0u, std::string(name).rfind("./", 0)) << name;
         ++members;
     }
     unzClose(zip);
@@ -262,7 +263,7 @@ TEST_F(ContentArchive, BothFontsBuildTheirGlyphsAndCanDrawEveryScreenText)
 
 TEST_F(ContentArchive, MusicLoadsAsModulesAndSoundsAsStreams)
 {
-    setenv("SDL_AUDIODRIVER", "dummy", 0);
+    setEnvironmentDefault("SDL_AUDIODRIVER", "dummy");
     realCalls = FmodCalls::layer();
     FmodCalls calls = realCalls;
     calls.loadSong = countingLoadSong;

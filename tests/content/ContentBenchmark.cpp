@@ -11,6 +11,7 @@
 #include "RecordingDevice.h"
 #include "SoundHandle.h"
 #include "SoundManager.h"
+#include "TestEnvironment.h"
 #include "XmlAttribute.h"
 #include "XmlDocument.h"
 #include "XmlNode.h"
@@ -132,7 +133,7 @@ BENCHMARK(buildBothFonts)->Unit(benchmark::kMillisecond);
 
 void loadMusicAndSounds(benchmark::State& state)
 {
-    setenv("SDL_AUDIODRIVER", "dummy", 0);
+    setEnvironmentDefault("SDL_AUDIODRIVER", "dummy");
     Archive a;
     std::unique_ptr<SoundManager> manager(createFmodSoundManager(44100, true));
     SoundManager::setInstance(manager.get());

@@ -6,6 +6,7 @@
 #include "ContentError.h"
 #include "Game.h"
 
+#include "TestEnvironment.h"
 #include "ZipFileSystem.h"
 
 #include <benchmark/benchmark.h>
@@ -41,7 +42,7 @@ BENCHMARK(BM_StartupToFirstMenuFrame)->Unit(benchmark::kMillisecond)->Iterations
 int main(int argc, char** argv)
 {
     // The real sound manager, without a sound card.
-    setenv("SDL_AUDIODRIVER", "dummy", 0);
+    setEnvironmentDefault("SDL_AUDIODRIVER", "dummy");
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();

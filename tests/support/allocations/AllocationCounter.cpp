@@ -1,5 +1,7 @@
 #include "AllocationCounter.h"
 
+#include "AlignedMemory.h"
+
 #include <atomic>
 #include <cstddef>
 #include <cstdlib>
@@ -14,8 +16,10 @@ void* countedAllocation(std::size_t size, std::size_t alignment = 0)
     allocations.fetch_add(1, std::memory_order_relaxed);
     if (size == 0)
         size = 1;
-    if (alignment > alignof(std::max_align_t))
-        return std::aligned_alloc(alignment, (size + alignment - 1) / alignment * alignment);
+    // The aligned forms pair with the aligned deletes, which free through
+    // freeAligned, so they always allocate through allocateAligned.
+    if (alignment != 0)
+        return allocateAligned(size, alignment);
     return std::malloc(size);
 }
 
@@ -57,9 +61,9 @@ void operator delete(void* p, std::size_t) noexcept { std::free(p); }
 void operator delete[](void* p, std::size_t) noexcept { std::free(p); }
 void operator delete(void* p, const std::nothrow_t&) noexcept { std::free(p); }
 void operator delete[](void* p, const std::nothrow_t&) noexcept { std::free(p); }
-void operator delete(void* p, std::align_val_t) noexcept { std::free(p); }
-void operator delete[](void* p, std::align_val_t) noexcept { std::free(p); }
-void operator delete(void* p, std::size_t, std::align_val_t) noexcept { std::free(p); }
-void operator delete[](void* p, std::size_t, std::align_val_t) noexcept { std::free(p); }
-void operator delete(void* p, std::align_val_t, const std::nothrow_t&) noexcept { std::free(p); }
-void operator delete[](void* p, std::align_val_t, const std::nothrow_t&) noexcept { std::free(p); }
+void operator delete(void* p, std::align_val_t) noexcept { freeAligned(p); }
+void operator delete[](void* p, std::align_val_t) noexcept { freeAligned(p); }
+void operator delete(void* p, std::size_t, std::align_val_t) noexcept { freeAligned(p); }
+void operator delete[](void* p, std::size_t, std::align_val_t) noexcept { freeAligned(p); }
+void operator delete(void* p, std::align_val_t, const std::nothrow_t&) noexcept { freeAligned(p); }
+void operator delete[](void* p, std::align_val_t, const std::nothrow_t&) noexcept { freeAligned(p); }
