@@ -1,0 +1,475 @@
+#include "D3dHost.h"
+
+#include <cstdio>
+
+namespace {
+
+const char windowClassName[] = "QuorinDirect3DWindow";
+// WS_OVERLAPPEDWINDOW | WS_VISIBLE.
+const DWORD windowStyle = WS_OVERLAPPEDWINDOW | WS_VISIBLE;
+const DWORD fullscreenStyle = WS_POPUP | WS_VISIBLE;
+// The Direct3D 9 version the game is written for.
+const UINT sdkVersion = 31;
+
+// Vertex-processing kinds in the order they are offered; a later accepted
+// kind is preferred over an earlier one.
+const DWORD vertexProcessingKinds[] = {
+    D3DCREATE_SOFTWARE_VERTEXPROCESSING,
+    D3DCREATE_MIXED_VERTEXPROCESSING,
+    D3DCREATE_HARDWARE_VERTEXPROCESSING,
+    D3DCREATE_HARDWARE_VERTEXPROCESSING | D3DCREATE_PUREDEVICE,
+};
+
+bool kindSupported(const D3DCAPS9& caps, DWORD kind)
+{
+    if (kind == D3DCREATE_SOFTWARE_VERTEXPROCESSING)
+        return true;
+    if (!(caps.DevCaps & D3DDEVCAPS_HWTRANSFORMANDLIGHT))
+        return false;
+    return !(kind & D3DCREATE_PUREDEVICE) || (caps.DevCaps & D3DDEVCAPS_PUREDEVICE);
+}
+
+int64_t counterNow()
+{
+    LARGE_INTEGER now;
+    QueryPerformanceCounter(&now);
+    return now.QuadPart;
+}
+
+int64_t counterFrequency()
+{
+    LARGE_INTEGER frequency;
+    QueryPerformanceFrequency(&frequency);
+    return frequency.QuadPart;
+}
+
+} // namespace
+
+D3dHost::D3dHost()
+    : creationWidth_(640),
+      creationHeight_(480),
+      startFullscreen_(false),
+      useDepthBuffer_(false),
+      showCursorWhenFullscreen_(false),
+      vsync_(false),
+      cursor_(nullptr),
+      classCursor_(nullptr),
+      instance_(nullptr),
+      classRegistered_(false),
+      window_(nullptr),
+      direct3d_(nullptr),
+      device_(nullptr),
+      presentation_(),
+      adapter_(0),
+      deviceType_(D3DDEVTYPE_HAL),
+      adapterFormat_(D3DFMT_UNKNOWN),
+      behaviorFlags_(0),
+      ready_(false),
+      minimized_(false),
+      active_(false),
+      closing_(false),
+      destroying_(false),
+      windowMade_(false),
+      deviceLost_(false),
+      quitValue_(0),
+      failed_(false),
+      clientWidth_(640),
+      clientHeight_(480),
+      elapsedSeconds_(0.0f)
+{
+}
+
+D3dHost::~D3dHost()
+{
+    // Normally run has closed everything. Whatever is left goes without the
+    // hooks (the subclass is gone) and without a quit message, which would
+    // end the next loop of this thread.
+    destroying_ = true;
+    ready_ = false;
+    active_ = false;
+    if (device_) {
+        device_->Release();
+        device_ = nullptr;
+    }
+    if (direct3d_) {
+        direct3d_->Release();
+        direct3d_ = nullptr;
+    }
+    if (window_)
+        DestroyWindow(window_);
+    unregisterClass();
+    if (cursor_ && cursor_ != classCursor_)
+        DestroyCursor(cursor_);
+}
+
+void D3dHost::setCreationSize(int width, int height)
+{
+    creationWidth_ = width;
+    creationHeight_ = height;
+}
+
+void D3dHost::setWindowCursor(HCURSOR cursor)
+{
+    // The registered class keeps using its cursor until it is unregistered.
+    if (cursor_ && cursor_ != classCursor_ && cursor_ != cursor)
+        DestroyCursor(cursor_);
+    cursor_ = cursor;
+}
+
+// --------------------------------------------------------------- hooks ---
+
+HRESULT D3dHost::confirmDevice(const D3DCAPS9&, DWORD, D3DFORMAT) { return S_OK; }
+HRESULT D3dHost::oneTimeSceneInit() { return S_OK; }
+HRESULT D3dHost::initDeviceObjects() { return S_OK; }
+HRESULT D3dHost::restoreDeviceObjects() { return S_OK; }
+HRESULT D3dHost::frameMove() { return S_OK; }
+HRESULT D3dHost::render() { return S_OK; }
+HRESULT D3dHost::invalidateDeviceObjects() { return S_OK; }
+HRESULT D3dHost::deleteDeviceObjects() { return S_OK; }
+HRESULT D3dHost::finalCleanup() { return S_OK; }
+
+LRESULT D3dHost::msgProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    return handleMessage(window, message, wParam, lParam);
+}
+
+// ------------------------------------------------------------- failures ---
+
+void D3dHost::reportFailure(const char* text)
+{
+    std::fprintf(stderr, "racer_d3d: %s\n", text);
+    MessageBoxA(window_, text, title_.c_str(), MB_OK | MB_ICONERROR);
+}
+
+void D3dHost::fail(const char* text)
+{
+    failed_ = true;
+    quitValue_ = 1;
+    reportFailure(text);
+    if (window_)
+        SendMessageA(window_, WM_CLOSE, 0, 0);
+}
+
+void D3dHost::closeAfterFailure(const char* text)
+{
+    std::fprintf(stderr, "racer_d3d: %s\n", text);
+    failed_ = true;
+    quitValue_ = 1;
+    if (window_)
+        SendMessageA(window_, WM_CLOSE, 0, 0);
+}
+
+// --------------------------------------------------------------- create ---
+
+HRESULT D3dHost::create(HINSTANCE instance)
+{
+    instance_ = instance;
+    failed_ = false;
+    quitValue_ = 0;
+    closing_ = false;
+    deviceLost_ = false;
+    behaviorFlags_ = 0;
+
+    direct3d_ = Direct3DCreate9(sdkVersion);
+    if (!direct3d_) {
+        fail("Direct3D 9 cannot be started on this computer.");
+        return E_FAIL;
+    }
+    if (!chooseDevice()) {
+        fail("No Direct3D 9 device here can draw the game (32-bit colour with a 24-bit depth "
+             "and 8-bit stencil buffer).");
+        direct3d_->Release();
+        direct3d_ = nullptr;
+        return E_FAIL;
+    }
+
+    WNDCLASSA windowClass = {};
+    windowClass.style = CS_DBLCLKS;
+    windowClass.lpfnWndProc = windowProcedure;
+    windowClass.hInstance = instance_;
+    windowClass.hIcon = LoadIcon(nullptr, IDI_APPLICATION);
+    windowClass.hCursor = cursor_ ? cursor_ : LoadCursor(nullptr, IDC_ARROW);
+    windowClass.hbrBackground = static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH));
+    windowClass.lpszClassName = windowClassName;
+    unregisterClass();
+    if (RegisterClassA(&windowClass)) {
+        classRegistered_ = true;
+        classCursor_ = cursor_;
+    }
+
+    // The client area gets the creation size; the window is centred unless
+    // it fills the screen.
+    const DWORD style = startFullscreen_ ? fullscreenStyle : windowStyle;
+    RECT frame = {0, 0, creationWidth_, creationHeight_};
+    AdjustWindowRect(&frame, style, FALSE);
+    const int frameWidth = frame.right - frame.left;
+    const int frameHeight = frame.bottom - frame.top;
+    int x = 0;
+    int y = 0;
+    if (!startFullscreen_) {
+        x = (GetSystemMetrics(SM_CXSCREEN) - frameWidth) / 2;
+        y = (GetSystemMetrics(SM_CYSCREEN) - frameHeight) / 2;
+    }
+    CreateWindowA(windowClassName, title_.c_str(), style, x, y, frameWidth, frameHeight,
+                  nullptr, nullptr, instance_, this);
+    if (!window_) {
+        fail("The game's window cannot be opened.");
+        direct3d_->Release();
+        direct3d_ = nullptr;
+        return E_FAIL;
+    }
+    windowMade_ = true;
+
+    if (FAILED(oneTimeSceneInit())) {
+        fail("The game cannot be prepared.");
+        return E_FAIL;
+    }
+    if (FAILED(createDevice())) {
+        fail("The Direct3D 9 device cannot be created.");
+        return E_FAIL;
+    }
+    if (FAILED(initDeviceObjects()) || (device_ && FAILED(restoreDeviceObjects()))) {
+        fail("The game's Direct3D objects cannot be created.");
+        return E_FAIL;
+    }
+    if (!device_)
+        return S_OK;   // closed while the device objects were made
+
+    clock_.start(counterFrequency(), counterNow());
+    ready_ = true;
+    active_ = !minimized_;
+    return S_OK;
+}
+
+bool D3dHost::chooseDevice()
+{
+    const D3DDEVTYPE types[] = {D3DDEVTYPE_HAL, D3DDEVTYPE_REF};
+    const UINT adapters = direct3d_->GetAdapterCount();
+    for (UINT adapter = 0; adapter < adapters; ++adapter) {
+        D3DDISPLAYMODE desktop = {};
+        if (FAILED(direct3d_->GetAdapterDisplayMode(adapter, &desktop)))
+            continue;
+        const D3DFORMAT format = startFullscreen_ ? D3DFMT_X8R8G8B8 : desktop.Format;
+        for (D3DDEVTYPE type : types) {
+            D3DCAPS9 caps = {};
+            if (FAILED(direct3d_->GetDeviceCaps(adapter, type, &caps)))
+                continue;
+            if (FAILED(direct3d_->CheckDeviceType(adapter, type, format, format, !startFullscreen_)))
+                continue;
+            if (useDepthBuffer_
+                && (FAILED(direct3d_->CheckDeviceFormat(adapter, type, format, D3DUSAGE_DEPTHSTENCIL,
+                                                        D3DRTYPE_SURFACE, D3DFMT_D24S8))
+                    || FAILED(direct3d_->CheckDepthStencilMatch(adapter, type, format, format,
+                                                                D3DFMT_D24S8))))
+                continue;
+            DWORD chosen = 0;
+            for (DWORD kind : vertexProcessingKinds) {
+                if (kindSupported(caps, kind) && SUCCEEDED(confirmDevice(caps, kind, format)))
+                    chosen = kind;
+            }
+            if (chosen) {
+                adapter_ = adapter;
+                deviceType_ = type;
+                adapterFormat_ = format;
+                behaviorFlags_ = chosen;
+                return true;
+            }
+        }
+    }
+    return false;
+}
+
+HRESULT D3dHost::createDevice()
+{
+    presentation_ = D3DPRESENT_PARAMETERS();
+    presentation_.BackBufferWidth = static_cast<UINT>(creationWidth_);
+    presentation_.BackBufferHeight = static_cast<UINT>(creationHeight_);
+    presentation_.BackBufferFormat = adapterFormat_;
+    presentation_.BackBufferCount = 1;
+    presentation_.SwapEffect = D3DSWAPEFFECT_DISCARD;
+    presentation_.hDeviceWindow = window_;
+    presentation_.Windowed = startFullscreen_ ? FALSE : TRUE;
+    presentation_.EnableAutoDepthStencil = useDepthBuffer_ ? TRUE : FALSE;
+    presentation_.AutoDepthStencilFormat = D3DFMT_D24S8;
+    if (startFullscreen_) {
+        presentation_.FullScreen_RefreshRateInHz = D3DPRESENT_RATE_DEFAULT;
+        presentation_.PresentationInterval = vsync_ ? D3DPRESENT_INTERVAL_DEFAULT : D3DPRESENT_INTERVAL_IMMEDIATE;
+    } else {
+        presentation_.PresentationInterval = D3DPRESENT_INTERVAL_IMMEDIATE;
+    }
+    const DWORD flags = behaviorFlags_ | D3DCREATE_FPU_PRESERVE;
+    const HRESULT result = direct3d_->CreateDevice(adapter_, deviceType_, window_, flags,
+                                                   &presentation_, &device_);
+    if (FAILED(result)) {
+        device_ = nullptr;
+        return result;
+    }
+    behaviorFlags_ = flags;
+    return S_OK;
+}
+
+// ------------------------------------------------------------------ run ---
+
+int D3dHost::run()
+{
+    if (!windowMade_)
+        return failed_ ? 1 : 0;
+    MSG message = {};
+    for (;;) {
+        if (active_) {
+            if (!PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
+                if (deviceLost_)
+                    Sleep(100);
+                if (FAILED(renderFrame()))
+                    closeAfterFailure("the Direct3D device was lost and cannot be reset");
+                continue;
+            }
+        } else {
+            const BOOL got = GetMessageA(&message, nullptr, 0, 0);
+            if (got == -1) {
+                message.wParam = 1;
+                break;
+            }
+        }
+        if (message.message == WM_QUIT)
+            break;
+        TranslateMessage(&message);
+        DispatchMessageA(&message);
+    }
+    windowMade_ = false;
+    unregisterClass();
+    return static_cast<int>(message.wParam);
+}
+
+HRESULT D3dHost::renderFrame()
+{
+    if (deviceLost_) {
+        HRESULT level = device_->TestCooperativeLevel();
+        if (FAILED(level)) {
+            if (level == D3DERR_DEVICELOST)
+                return S_OK;   // tested again after the next sleep
+            if (level != D3DERR_DEVICENOTRESET)
+                return level;
+            level = resetDevice();
+            if (FAILED(level))
+                return level;
+        }
+        deviceLost_ = false;
+    }
+
+    if (!clock_.tick(counterNow()))
+        return S_OK;   // no time has passed: no frame
+    elapsedSeconds_ = clock_.elapsed();
+
+    HRESULT result = frameMove();
+    if (FAILED(result) || !device_)
+        return result;
+    result = render();
+    if (FAILED(result) || !device_)
+        return result;
+    if (device_->Present(nullptr, nullptr, nullptr, nullptr) == D3DERR_DEVICELOST)
+        deviceLost_ = true;
+    return S_OK;
+}
+
+HRESULT D3dHost::resetDevice()
+{
+    invalidateDeviceObjects();
+    const HRESULT result = device_->Reset(&presentation_);
+    if (FAILED(result))
+        return result;
+    return restoreDeviceObjects();
+}
+
+// -------------------------------------------------------------- closing ---
+
+void D3dHost::releaseDevice()
+{
+    ready_ = false;
+    active_ = false;
+    if (device_) {
+        invalidateDeviceObjects();
+        deleteDeviceObjects();
+        device_->Release();
+        device_ = nullptr;
+    }
+    if (direct3d_) {
+        direct3d_->Release();
+        direct3d_ = nullptr;
+    }
+    finalCleanup();
+}
+
+void D3dHost::unregisterClass()
+{
+    if (!classRegistered_ || window_)
+        return;
+    UnregisterClassA(windowClassName, instance_);
+    classRegistered_ = false;
+    if (classCursor_ && classCursor_ != cursor_)
+        DestroyCursor(classCursor_);
+    classCursor_ = nullptr;
+}
+
+// ------------------------------------------------------------- messages ---
+
+LRESULT CALLBACK D3dHost::windowProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    if (message == WM_NCCREATE) {
+        const CREATESTRUCTA* creation = reinterpret_cast<const CREATESTRUCTA*>(lParam);
+        D3dHost* host = static_cast<D3dHost*>(creation->lpCreateParams);
+        SetWindowLongPtrA(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(host));
+        host->window_ = window;
+    }
+    D3dHost* host = reinterpret_cast<D3dHost*>(GetWindowLongPtrA(window, GWLP_USERDATA));
+    if (!host)
+        return DefWindowProcA(window, message, wParam, lParam);
+    if (message == WM_NCDESTROY) {
+        SetWindowLongPtrA(window, GWLP_USERDATA, 0);
+        host->window_ = nullptr;
+        return DefWindowProcA(window, message, wParam, lParam);
+    }
+    return host->msgProc(window, message, wParam, lParam);
+}
+
+LRESULT D3dHost::handleMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    switch (message) {
+    case WM_PAINT:
+        // A minimised window gets no frames; a repaint draws one without
+        // advancing the game.
+        if (device_ && ready_ && !active_) {
+            elapsedSeconds_ = 0.0f;
+            render();
+            if (device_)
+                device_->Present(nullptr, nullptr, nullptr, nullptr);
+        }
+        break;
+    case WM_SIZE:
+        if (wParam == SIZE_MINIMIZED) {
+            minimized_ = true;
+        } else {
+            minimized_ = false;
+            clientWidth_ = LOWORD(lParam);
+            clientHeight_ = HIWORD(lParam);
+        }
+        active_ = ready_ && !minimized_;
+        break;
+    case WM_CLOSE:
+        // Everything goes inside this message: a caller that sent it finds
+        // no device and no window when SendMessage returns.
+        if (closing_)
+            return 0;
+        closing_ = true;
+        releaseDevice();
+        DestroyWindow(window);
+        return 0;
+    case WM_DESTROY:
+        if (!destroying_)
+            PostQuitMessage(quitValue_);
+        break;
+    default:
+        break;
+    }
+    return DefWindowProcA(window, message, wParam, lParam);
+}

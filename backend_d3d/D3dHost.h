@@ -1,0 +1,133 @@
+#ifndef QUORIN_D3DHOST_H
+#define QUORIN_D3DHOST_H
+
+#include "FrameClock.h"
+
+#include <windows.h>
+#include <d3d9.h>
+
+#include <string>
+
+// The application framework racer_d3d runs in: one window, the Direct3D 9
+// object and device, the message loop, the frame clock and presenting. A
+// subclass fills in the hooks; the host calls them in this order:
+//
+//   create:  Direct3D object; device enumeration (confirmDevice offered each
+//            vertex-processing kind); window; oneTimeSceneInit; device
+//            creation; initDeviceObjects; restoreDeviceObjects
+//   run:     per frame frameMove, render, then present; a paint message of
+//            an inactive (minimised) window renders alone
+//   close:   invalidateDeviceObjects, deleteDeviceObjects, device and
+//            Direct3D released, finalCleanup, window destroyed
+//
+// A change of the window's size is stored and does not reset the device:
+// the back buffer keeps the creation size and is stretched when presented.
+class D3dHost {
+public:
+    D3dHost();
+    virtual ~D3dHost();
+
+    // Makes the window and the device. A failure is reported (message box)
+    // and closes the window; run then answers 1.
+    HRESULT create(HINSTANCE instance);
+    // The message loop: answers the quit message's value (0 after a normal
+    // close, 1 after a failure), or 1 when the window never came into being.
+    int run();
+
+    // Settings, read by create.
+    void setTitle(const std::string& title) { title_ = title; }
+    void setCreationSize(int width, int height);
+    void setStartFullscreen(bool on) { startFullscreen_ = on; }
+    void setUseDepthBuffer(bool on) { useDepthBuffer_ = on; }
+    void setShowCursorWhenFullscreen(bool on) { showCursorWhenFullscreen_ = on; }
+    // Full-screen presentation interval: DEFAULT (vertical sync) when on,
+    // IMMEDIATE when off. A window always presents immediately.
+    void setVsync(bool on) { vsync_ = on; }
+    // The cursor of the window class; the host destroys it with itself.
+    // Takes effect at the next create.
+    void setWindowCursor(HCURSOR cursor);
+
+    HWND window() const { return window_; }
+    IDirect3D9* direct3d() const { return direct3d_; }
+    IDirect3DDevice9* direct3dDevice() const { return device_; }
+    // Rendering: the window exists with its device and is not minimised.
+    bool active() const { return active_; }
+    // Seconds of the current frame; 0 for a repaint.
+    float elapsedSeconds() const { return elapsedSeconds_; }
+    float framesPerSecond() const { return clock_.fps(); }
+    int clientWidth() const { return clientWidth_; }
+    int clientHeight() const { return clientHeight_; }
+    // Behaviour flags the device was created with (vertex processing and
+    // D3DCREATE_FPU_PRESERVE); 0 before.
+    DWORD behaviorFlags() const { return behaviorFlags_; }
+
+    // Hooks. The defaults accept every device and do nothing.
+    virtual HRESULT confirmDevice(const D3DCAPS9& caps, DWORD behavior, D3DFORMAT format);
+    virtual HRESULT oneTimeSceneInit();
+    virtual HRESULT initDeviceObjects();
+    virtual HRESULT restoreDeviceObjects();
+    virtual HRESULT frameMove();
+    virtual HRESULT render();
+    virtual HRESULT invalidateDeviceObjects();
+    virtual HRESULT deleteDeviceObjects();
+    virtual HRESULT finalCleanup();
+    // Every window message; the default is handleMessage.
+    virtual LRESULT msgProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+
+protected:
+    // The host's own message handling (size, paint, close, destroy).
+    LRESULT handleMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+    // Shows a failure of the host: stderr and a message box.
+    virtual void reportFailure(const char* text);
+
+private:
+    D3dHost(const D3dHost&) = delete;
+    D3dHost& operator=(const D3dHost&) = delete;
+
+    static LRESULT CALLBACK windowProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+
+    bool chooseDevice();
+    HRESULT createDevice();
+    HRESULT renderFrame();
+    HRESULT resetDevice();
+    void releaseDevice();
+    void unregisterClass();
+    void fail(const char* text);
+    void closeAfterFailure(const char* text);
+
+    std::string title_;
+    int creationWidth_;
+    int creationHeight_;
+    bool startFullscreen_;
+    bool useDepthBuffer_;
+    bool showCursorWhenFullscreen_;
+    bool vsync_;
+    HCURSOR cursor_;
+    HCURSOR classCursor_;
+
+    HINSTANCE instance_;
+    bool classRegistered_;
+    HWND window_;
+    IDirect3D9* direct3d_;
+    IDirect3DDevice9* device_;
+    D3DPRESENT_PARAMETERS presentation_;
+    UINT adapter_;
+    D3DDEVTYPE deviceType_;
+    D3DFORMAT adapterFormat_;
+    DWORD behaviorFlags_;
+    bool ready_;
+    bool minimized_;
+    bool active_;
+    bool closing_;
+    bool destroying_;
+    bool windowMade_;
+    bool deviceLost_;
+    int quitValue_;
+    bool failed_;
+    int clientWidth_;
+    int clientHeight_;
+    float elapsedSeconds_;
+    FrameClock clock_;
+};
+
+#endif

@@ -1,0 +1,48 @@
+#ifndef QUORIN_D3DTEXTURE_H
+#define QUORIN_D3DTEXTURE_H
+
+#include "Texture.h"
+
+#include <cstdint>
+#include <vector>
+
+struct IDirect3DTexture9;
+struct IDirect3DSurface9;
+
+// A texture of racer_d3d: a one-level A8R8G8B8 Direct3D texture with a full
+// copy of its texels in memory (0xAARRGGBB words, bottom picture row first)
+// that lock hands out and unlock uploads again. An ordinary texture lives in
+// the managed pool at its power-of-two size; a render target lives in the
+// default pool at exactly the asked size, and its level-0 surface is what
+// Device::setRenderTarget draws into. A render target is never uploaded:
+// Direct3D does not lock it, and its picture comes from drawing.
+class D3dTexture : public Texture {
+public:
+    // Use createD3dTexture: the texels and the Direct3D texture come first.
+    D3dTexture(bool renderTarget, int width, int height, std::vector<uint32_t>&& texels,
+               IDirect3DTexture9* texture, IDirect3DSurface9* surface);
+    ~D3dTexture() override;
+    uint32_t* lock() override;
+    void unlock() override;
+
+    IDirect3DTexture9* texture() const { return texture_; }
+    // Render targets only; null otherwise.
+    IDirect3DSurface9* surface() const { return surface_; }
+    bool isDirty() const { return dirty_; }
+
+private:
+    void upload(unsigned flags);
+
+    IDirect3DTexture9* texture_;
+    IDirect3DSurface9* surface_;
+    bool dirty_;
+    std::vector<uint32_t> texels_;
+};
+
+// A new texture of the asked size on the current D3dDevice, filled from
+// width x height pixels (top row first) or all zero without pixels. Null,
+// with a message on stderr, for a side that is not positive or too large,
+// when Direct3D refuses the texture, or while there is no Direct3D device.
+D3dTexture* createD3dTexture(bool renderTarget, const uint32_t* pixels, int width, int height);
+
+#endif

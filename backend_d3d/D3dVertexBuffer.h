@@ -1,0 +1,47 @@
+#ifndef QUORIN_D3DVERTEXBUFFER_H
+#define QUORIN_D3DVERTEXBUFFER_H
+
+#include "VertexBuffer.h"
+
+#include <cstdint>
+#include <vector>
+
+struct IDirect3DVertexBuffer9;
+
+// Most elements one vertex or index buffer may hold (a larger request is
+// refused rather than allocated).
+const int maxBufferElements = 1 << 22;
+
+// A vertex buffer of racer_d3d: a write-only Direct3D vertex buffer of
+// Vertex records (44 bytes, FVF 0x252). A dynamic one lives in the default
+// pool and every lock discards its former contents; a static one lives in
+// the managed pool and keeps them.
+class D3dVertexBuffer : public VertexBuffer {
+public:
+    // Position, normal, colour, two texture-coordinate pairs.
+    static const unsigned long vertexFormat = 0x252;
+    // The lock flags: D3DLOCK_DISCARD for a dynamic buffer, none otherwise.
+    static unsigned long lockFlags(bool dynamic);
+
+    // Use createD3dVertexBuffer.
+    D3dVertexBuffer(bool dynamic, int count, IDirect3DVertexBuffer9* buffer);
+    ~D3dVertexBuffer() override;
+    // Should Direct3D refuse the lock, the answer is a spare copy that is
+    // dropped at unlock (with a message on stderr), never null.
+    Vertex* lock() override;
+    void unlock() override;
+
+    IDirect3DVertexBuffer9* buffer() const { return buffer_; }
+
+private:
+    IDirect3DVertexBuffer9* buffer_;
+    bool lockedSpare_;
+    std::vector<Vertex> spare_;
+};
+
+// A new buffer of count vertices on the current D3dDevice, each opaque
+// white. Null, with a message on stderr, for a negative or too large count,
+// when Direct3D refuses the buffer, or while there is no Direct3D device.
+D3dVertexBuffer* createD3dVertexBuffer(bool dynamic, int count);
+
+#endif
