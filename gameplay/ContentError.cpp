@@ -5,19 +5,28 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <vector>
 
 namespace {
 
+const char* const prefix = "quorin: content error: ";
+// Lines kept for ContentError::text; one broken element can bring a dozen
+// reports, and a message box taller than the screen helps no one.
+const int keptLines = 10;
+
 std::string firstMessage;
+std::vector<std::string> lines;
 int reports = 0;
 
 } // namespace
 
 void ContentError::report(const std::string& what)
 {
-    std::fprintf(stderr, "quorin: content error: %s\n", what.c_str());
+    std::fprintf(stderr, "%s%s\n", prefix, what.c_str());
     if (reports == 0)
         firstMessage = what;
+    if (reports < keptLines)
+        lines.push_back(prefix + what);
     ++reports;
 }
 
@@ -36,10 +45,24 @@ int ContentError::count()
     return reports;
 }
 
+std::string ContentError::text()
+{
+    std::string result;
+    for (const std::string& line : lines) {
+        if (!result.empty())
+            result += '\n';
+        result += line;
+    }
+    if (reports > keptLines)
+        result += "\n(and " + std::to_string(reports - keptLines) + " more)";
+    return result;
+}
+
 void ContentError::clear()
 {
     reports = 0;
     firstMessage.clear();
+    lines.clear();
 }
 
 XmlNode* contentElement(XmlNode* from, const char* name, const std::string& where)

@@ -18,6 +18,10 @@ public:
     // The first message reported since the last clear.
     static const std::string& first();
     static int count();
+    // Every report since the last clear as printed on stderr, one line each
+    // ("quorin: content error: <what>"), for a player who has no console.
+    // Bounded: past the first lines it only says how many more there were.
+    static std::string text();
     // Forgets earlier reports (a new content load starts clean).
     static void clear();
 };

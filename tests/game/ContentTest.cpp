@@ -152,6 +152,29 @@ TEST_F(ContentTest, MissingOrMalformedContentStopsTheGameWithAMessage)
     }
 }
 
+// What a player without a console is shown: the lines printed on stderr,
+// every one of them while they are few, a count of the rest past ten.
+TEST_F(ContentTest, ThePlayersMessageHoldsTheReportsAsPrinted)
+{
+    testing::internal::CaptureStderr();
+    EXPECT_FALSE(start(withoutElement(withoutElement(smallContent(), "loading"), "selectShipPlayer2Title")));
+    std::string printed = testing::internal::GetCapturedStderr();
+    ASSERT_EQ(ContentError::count(), 2) << printed;
+    EXPECT_EQ(ContentError::text() + "\n", printed);
+
+    ContentError::clear();
+    testing::internal::CaptureStderr();
+    for (int i = 0; i < 13; ++i)
+        ContentError::report("report " + std::to_string(i));
+    testing::internal::GetCapturedStderr();
+    std::string text = ContentError::text();
+    EXPECT_EQ(text.substr(0, text.find('\n')), "quorin: content error: report 0");
+    EXPECT_NE(text.find("quorin: content error: report 9\n(and 3 more)"), std::string::npos) << text;
+    EXPECT_EQ(text.find("report 10"), std::string::npos) << text;
+    ContentError::clear();
+    EXPECT_EQ(ContentError::text(), "");
+}
+
 TEST_F(ContentTest, ABrokenLevelStopsTheGameWhenTheRaceStarts)
 {
     ContentFiles files = smallContent();
