@@ -22,10 +22,13 @@ const float lateralDamping = 0.1f;
 const float speedReturn = 0.01f;
 const float steeringSpeed = 0.04f;
 
-// A frame's collision passes normally end after one or two rounds; a pass
-// that leaves the ship where it was ends them at once. This only stops a
-// ship nudged by a vanishing steering step from resolving forever.
-const int maxCollisionPasses = 256;
+// A frame's collision passes end when the ship is clear, has crashed, or a
+// pass left it where it was. A contact resolved by a small steering step
+// (the last of a released key's speed) takes one pass per step, hundreds of
+// thousands of them at worst: each pass moves x one way by at least one
+// float step, and there are about 5e7 floats between the track's edges.
+// The cap sits above that; it is a backstop, not a rule of the game.
+const int maxCollisionPasses = 1 << 27;
 
 static float trackWidth()
 {
@@ -210,7 +213,8 @@ void Ship::update()
     x += step;
 
     // Forward motion, once the countdown is over. Only what this frame
-    // advanced may be taken back by a cube ahead.
+    // advanced may be taken back by a cube ahead: during the countdown
+    // that is nothing, whatever advance still holds.
     float frameAdvance = 0.0f;
     if (raceClock >= 0.0f) {
         advance = level->speed * forwardSpeed * dt;
@@ -238,7 +242,9 @@ void Ship::update()
 
     // Collisions: resolve the first contact, look again, until nothing is
     // touched, the ship has crashed, or a pass left the ship where it was
-    // (the next look would find the same contact again).
+    // (the next look would find the same contact again). Every pass that
+    // finds a front corner on a cube takes the frame's advance back again,
+    // until the front corners are clear of it.
     if (collide()) {
         for (int pass = 0; pass < maxCollisionPasses; ++pass) {
             if (crashed)
@@ -254,7 +260,6 @@ void Ship::update()
             } else if (event.corner == 3 || event.corner == 4) {
                 if (event.tile == tileCube) {
                     distance -= frameAdvance;
-                    frameAdvance = 0.0f;
                     forwardSpeed = knockBackSpeed;
                 }
             }

@@ -45,7 +45,10 @@ class ShipShape:
 
 
 class Ship:
-    MAX_COLLISION_PASSES = 256
+    # As in the game, a frame's collision passes end only when the ship is
+    # clear, has crashed or a pass moved nothing; this is only a backstop,
+    # far above the few hundred passes the autopilot's drives ever need.
+    MAX_COLLISION_PASSES = 10 ** 6
 
     def __init__(self, shape, grid, level_speed, jump_count, tile_speed, tick_time):
         self.shape = shape
@@ -163,8 +166,7 @@ class Ship:
                     self.x -= step
                     self.lateral *= -0.25
             elif tile == 5:
-                self.distance -= frame_advance
-                frame_advance = 0.0
+                self.distance -= frame_advance  # again on every pass that finds one
                 self.forward = -0.05
             if self.tile_under() == 0 and not self.jumping():
                 self.crash_time = game_clock

@@ -295,6 +295,68 @@ TEST_F(RaceFixture, CollisionPassesEndWhenNothingMoves)
     }
 }
 
+// Contacts that take many passes to resolve, each pass moving the ship by
+// this frame's steering step or advance until the contact is gone. The
+// numbers are exact in float: a 1/64 s frame, steps and advances that are
+// powers of two, positions on their grid. The test ship is 0.02 wide either
+// side of x, its nose 0.026 and its front corners 0.1 ahead of distance.
+TEST_F(RaceFixture, CollisionPassesGoOnUntilTheContactIsResolved)
+{
+    const float frame = 1.0f / 64.0f;
+    const float unit = 1.0f / 131072.0f;   // 2^-17
+    struct Case {
+        const char* name;
+        std::string track;
+        float levelSpeed;
+        float x;
+        float lateralSpeed;
+        float distance;
+        float forwardSpeed;
+        float expectedX;
+        float expectedDistance;
+        bool crashes;
+    } cases[] = {
+        // Step 2^-17 to the right puts x at 53741 units, the rear-left
+        // corner over the hole in column 3. Each pass takes the step back,
+        // moving left, until the nose is over the hole: 53741 - k < 52428.8
+        // first holds for k = 1313, and the ship crashes at 52428 units.
+        {"rear corner pushed onto the hole it hangs over", rows(20, "XXX0XXXXX"), 1.0f, 53740 * unit,
+         1.0f / 16384.0f, 0.0f, 0.0f, 52428 * unit, 0.0f, true},
+        // Step 2^-17 to the left: 53739 units. Each pass moves right until
+        // the rear-left corner leaves column 3: x - 0.02 >= 0.4 first holds
+        // at 55051 units (1312 passes); the ship stays on the track.
+        {"rear corner pushed off a hole", rows(20, "XXX0XXXXX"), 1.0f, 53740 * unit, -1.0f / 16384.0f, 0.0f, 0.0f,
+         55051 * unit, 0.0f, false},
+        // Steering right at 0.04 brings the front-right corner into the
+        // side of the cube in column 5, row 5; the advance, 0.125 x 1 x
+        // 1/64 = 2^-9, puts distance at 231 x 2^-9. Each pass takes the
+        // advance back until the front corners are behind row 5: distance
+        // + 0.1 < 0.5 first holds at 204 x 2^-9 (27 passes). x keeps the
+        // steering; the floor under the nose gives the speed back.
+        {"front corner beside a cube reached sideways", rows(5) + "XXXXXCXXX\n" + rows(20), 0.125f, 0.476f, 0.04f,
+         230.0f / 512.0f, 1.0f, 0.476f + frame * 0.04f * 8.0f, 204.0f / 512.0f, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        sound->clear();
+        useTrack(c.track, c.levelSpeed);
+        Ship* ship = newShip();
+        ship->x = c.x;
+        ship->lateralSpeed = c.lateralSpeed;
+        ship->distance = c.distance;
+        ship->forwardSpeed = c.forwardSpeed;
+        step(ship, {}, frame);
+        EXPECT_EQ(ship->x, c.expectedX);
+        EXPECT_EQ(ship->distance, c.expectedDistance);
+        EXPECT_EQ(ship->crashed, c.crashes);
+        EXPECT_EQ(sound->plays("death"), c.crashes ? 1 : 0);
+        if (!c.crashes) {
+            EXPECT_FALSE(ship->collide()) << "the frame ends clear of the contact";
+            EXPECT_EQ(ship->forwardSpeed, 1.0f) << "the normal floor under the nose";
+        }
+    }
+}
+
 TEST_F(RaceFixture, CollideReportsCornersAndEdges)
 {
     useTrack("0XXXXXXCX" + rows(1, "XXXXXXXCX") + rows(10));
