@@ -1,0 +1,367 @@
+#!/usr/bin/env bash
+# Cross-builds every library the Windows programs link, as static libraries,
+# into one prefix: build/windows-deps/prefix (headers, lib*.a, pkg-config and
+# CMake package files). cmake/mingw-w64-x86_64.cmake reads it through
+# QUORIN_WINDOWS_PREFIX.
+#
+# Each library comes from Debian's own source package (apt-get source with a
+# private apt configuration under build/windows-deps/apt; the system's apt
+# sources are left alone), Debian's patches applied, plus our own patches
+# from tools/windows/patches/. DevIL's Debian source is not served by the
+# mirror, so its upstream source is carried in third_party/devil/.
+#
+# Each library is built once: a stamp under build/windows-deps/stamps holds a
+# key made of its recipe, its patches, the compiler and the keys of the
+# libraries it builds against; a library is built again only when that key
+# changes (or its stamp is deleted). The versions built are listed in
+# build/windows-deps/prefix/VERSIONS. A library that fails to fetch or build
+# stops the script with its name and the end of its log
+# (build/windows-deps/logs/<library>.log).
+#
+# Environment: QUORIN_DEPS_JOBS  parallel compile jobs (default: nproc)
+set -euo pipefail
+
+ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)"
+DEPS="$ROOT/build/windows-deps"
+PREFIX="$DEPS/prefix"
+PATCHES="$ROOT/tools/windows/patches"
+TOOLCHAIN="$ROOT/cmake/mingw-w64-x86_64.cmake"
+JOBS="${QUORIN_DEPS_JOBS:-$(nproc)}"
+
+HOST=x86_64-w64-mingw32
+CC="$HOST-gcc-posix"
+CXX="$HOST-g++-posix"
+AR="$HOST-ar"
+RANLIB="$HOST-ranlib"
+
+DEVIL_TARBALL="$ROOT/third_party/devil/devil-1.8.0-6f3d5e9b.tar.xz"
+DEVIL_SHA256=4a46b2bb124b809ef4ddfe338e8283ed6c3ccbf2f80616a9384038d513e065aa
+DEVIL_VERSION="1.8.0-6f3d5e9b (upstream source, third_party/devil)"
+
+# Build order; each library builds against the ones listed after the colon.
+LIBRARIES=(
+  zlib: libpng:zlib libjpeg-turbo: freetype: minizip:zlib tinyxml:
+  libogg: libvorbis:libogg libsndfile:libogg,libvorbis libxmp: googletest:
+  devil:zlib,libpng,libjpeg-turbo
+)
+
+die() { echo "build-deps: $*" >&2; exit 1; }
+
+for tool in "$CC" "$CXX" "$AR" "$RANLIB" cmake ninja make nasm pkg-config apt-get dpkg-source patch; do
+  command -v "$tool" >/dev/null 2>&1 || die "$tool not found (tools/install-deps.sh installs it)"
+done
+
+# Any test program a library's configure step runs goes through Wine, kept
+# quiet and inside the build tree.
+export WINEDEBUG=-all WINEPREFIX="$DEPS/wineprefix"
+export PKG_CONFIG_LIBDIR="$PREFIX/lib/pkgconfig" PKG_CONFIG_PATH=""
+unset CFLAGS CXXFLAGS CPPFLAGS LDFLAGS
+
+mkdir -p "$DEPS"/{stamps,logs,sources,manifests,src} "$PREFIX"
+exec 9>"$DEPS/lock"
+flock 9   # one build of the prefix at a time
+
+# --- fetching sources ---------------------------------------------------------
+
+APT_DIR="$DEPS/apt"
+APT_OPTS=(
+  -o Dir::Etc::SourceList="$APT_DIR/sources.list"
+  -o Dir::Etc::SourceParts="$APT_DIR/sources.list.d"
+  -o Dir::State::Lists="$APT_DIR/lists"
+  -o Dir::Cache="$APT_DIR/cache"
+  -o Debug::NoLocking=1
+)
+APT_UPDATED=0
+
+# The deb-src entries mirror the system's deb entries (same mirror, suites).
+apt_update() {
+  [ "$APT_UPDATED" = 1 ] && return 0
+  mkdir -p "$APT_DIR"/{sources.list.d,lists/partial,cache/archives/partial}
+  local mirror security
+  mirror="$(apt_mirror 'bookworm' 'http://deb.debian.org/debian')"
+  security="$(apt_mirror 'bookworm-security' 'http://deb.debian.org/debian-security')"
+  cat >"$APT_DIR/sources.list" <<EOF
+deb-src $mirror bookworm main
+deb-src $mirror bookworm-updates main
+deb-src $security bookworm-security main
+EOF
+  apt-get "${APT_OPTS[@]}" update
+  APT_UPDATED=1
+}
+
+# First URI of the system's deb entries for a suite, or the default.
+apt_mirror() {
+  local suite="$1" fallback="$2" uri
+  uri="$(awk -v suite="$suite" '
+      /^URIs:/ { uris = $2 } /^Suites:/ { for (i = 2; i <= NF; i++) if ($i == suite) { print uris; exit } }
+      /^deb / && $3 == suite { print $2; exit }' \
+      /etc/apt/sources.list /etc/apt/sources.list.d/*.sources /etc/apt/sources.list.d/*.list 2>/dev/null | head -n1)"
+  echo "${uri:-$fallback}"
+}
+
+# Downloads Debian's source package $1 (once) and unpacks it, Debian's
+# patches applied, into $2. The mirror does not serve every security update
+# it lists: then the version of the bookworm release is taken.
+debian_source() {
+  local package="$1" dest="$2" cache="$DEPS/sources/$1"
+  if ! ls "$cache"/*.dsc >/dev/null 2>&1; then
+    apt_update
+    rm -rf "$cache.part" && mkdir -p "$cache.part"
+    if ! (cd "$cache.part" && apt-get "${APT_OPTS[@]}" source --download-only "$package"); then
+      echo "-- $package: the candidate version is not served; taking the bookworm release"
+      rm -rf "$cache.part" && mkdir -p "$cache.part"
+      (cd "$cache.part" && apt-get "${APT_OPTS[@]}" source --download-only "$package/bookworm")
+    fi
+    rm -rf "$cache" && mv "$cache.part" "$cache"
+  fi
+  local dsc
+  dsc="$(ls "$cache"/*.dsc)"
+  rm -rf "$dest"
+  dpkg-source --no-copy -x "$dsc" "$dest"
+  sed -n 's/^Version: //p' "$dsc" >"$dest.version"
+}
+
+apply_patch() {
+  echo "-- applying $1"
+  patch -d "$2" -p1 --forward --batch <"$PATCHES/$1"
+}
+
+# --- build helpers ----------------------------------------------------------
+# Every recipe unpacks into $SRC, builds in $BLD and installs into $STAGE
+# (DESTDIR, with CMAKE_INSTALL_PREFIX / --prefix the real prefix); only
+# include/ and lib/ of the staged tree are copied into the prefix.
+
+cmake_build() {
+  cmake -G Ninja -S "$1" -B "$BLD" \
+    -DCMAKE_TOOLCHAIN_FILE="$TOOLCHAIN" -DQUORIN_WINDOWS_PREFIX="$PREFIX" \
+    -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX="$PREFIX" \
+    -DCMAKE_INSTALL_LIBDIR=lib -DBUILD_SHARED_LIBS=OFF "${@:2}"
+  cmake --build "$BLD" -j "$JOBS"
+  DESTDIR="$STAGE" cmake --install "$BLD"
+}
+
+# Compiles sources given relative to $SRC into the static library $1.
+archive() {
+  local lib="$1" compiler="$2" flags="$3" objs=() f o
+  shift 3
+  mkdir -p "$BLD"
+  for f in "$@"; do
+    o="$BLD/$(basename "${f%.*}").o"
+    # shellcheck disable=SC2086
+    "$compiler" $flags -c "$SRC/$f" -o "$o"
+    objs+=("$o")
+  done
+  mkdir -p "$STAGE$PREFIX/lib"
+  "$AR" rcs "$STAGE$PREFIX/lib/$lib" "${objs[@]}"
+}
+
+# Writes a pkg-config file into the staged lib/pkgconfig.
+pc_file() {
+  mkdir -p "$STAGE$PREFIX/lib/pkgconfig"
+  { echo "prefix=$PREFIX"; echo 'libdir=${prefix}/lib'; echo 'includedir=${prefix}/include'; echo
+    cat; } >"$STAGE$PREFIX/lib/pkgconfig/$1.pc"
+}
+
+# --- recipes ------------------------------------------------------------------
+
+build_zlib() {
+  debian_source zlib "$SRC"
+  mkdir -p "$BLD"
+  (cd "$BLD" && CHOST=$HOST CC=$CC AR=$AR RANLIB=$RANLIB CFLAGS=-O2 \
+     "$SRC/configure" --static --prefix="$PREFIX")
+  make -C "$BLD" -j "$JOBS" libz.a
+  make -C "$BLD" install DESTDIR="$STAGE"
+}
+
+build_libpng() {
+  debian_source libpng1.6 "$SRC"
+  cmake_build "$SRC" -DPNG_SHARED=OFF -DPNG_STATIC=ON -DPNG_TESTS=OFF \
+    -DPNG_EXECUTABLES=OFF -DPNG_BUILD_ZLIB=OFF -Dld-version-script=OFF
+}
+
+build_libjpeg_turbo() {
+  debian_source libjpeg-turbo "$SRC"
+  # Its own GNUInstallDirs takes a relative LIBDIR from the working directory.
+  cmake_build "$SRC" -DENABLE_SHARED=OFF -DENABLE_STATIC=ON -DWITH_TURBOJPEG=OFF \
+    -DWITH_SIMD=ON -DREQUIRE_SIMD=ON -DCMAKE_INSTALL_LIBDIR="$PREFIX/lib"
+}
+
+# FreeType keeps its gzip support with its own internal zlib copy and reads
+# no PNG, bzip2 or Brotli data: libfreetype.a then needs no other library,
+# so the plain find_package(Freetype) links it statically as it is.
+build_freetype() {
+  debian_source freetype "$SRC"
+  cmake_build "$SRC" -DFT_DISABLE_ZLIB=ON -DFT_DISABLE_BZIP2=ON -DFT_DISABLE_PNG=ON \
+    -DFT_DISABLE_HARFBUZZ=ON -DFT_DISABLE_BROTLI=ON
+}
+
+# Debian's minizip (the one the Linux build links); its autotools build is
+# not made for cross-compiling, so the library's few files are compiled here
+# as its Makefile.am lists them for Windows (iowin32.c included).
+build_minizip() {
+  debian_source minizip "$SRC"
+  archive libminizip.a "$CC" "-O2 -I$PREFIX/include" ioapi.c mztools.c unzip.c zip.c iowin32.c
+  mkdir -p "$STAGE$PREFIX/include/minizip"
+  (cd "$SRC" && cp crypt.h ioapi.h mztools.h unzip.h zip.h iowin32.h "$STAGE$PREFIX/include/minizip/")
+  pc_file minizip <<'EOF'
+Name: minizip
+Description: Minizip zip file manipulation library
+Version: 1.2.8
+Requires.private: zlib
+Libs: -L${libdir} -lminizip
+Cflags: -I${includedir}/minizip
+EOF
+}
+
+# As debian/rules builds it: the three library files with TIXML_USE_STL,
+# which Debian's enforce-use-stl.patch also defines in tinyxml.h, so that
+# every user sees the same class layout.
+build_tinyxml() {
+  debian_source tinyxml "$SRC"
+  grep -q '#define TIXML_USE_STL' "$SRC/tinyxml.h" || { echo "tinyxml.h does not define TIXML_USE_STL"; return 1; }
+  archive libtinyxml.a "$CXX" "-O2 -DTIXML_USE_STL" tinyxml.cpp tinyxmlparser.cpp tinyxmlerror.cpp
+  install -D -m644 "$SRC/tinyxml.h" "$STAGE$PREFIX/include/tinyxml.h"
+  pc_file tinyxml <<'EOF'
+Name: TinyXml
+Description: simple, small, C++ XML parser
+Version: 2.6.2
+Libs: -L${libdir} -ltinyxml
+Cflags: -I${includedir}
+EOF
+}
+
+build_libogg() {
+  debian_source libogg "$SRC"
+  cmake_build "$SRC" -DINSTALL_DOCS=OFF
+}
+
+build_libvorbis() {
+  debian_source libvorbis "$SRC"
+  cmake_build "$SRC"
+}
+
+build_libsndfile() {
+  debian_source libsndfile "$SRC"
+  apply_patch libsndfile-vorbis-without-flac-opus.patch "$SRC"
+  cmake_build "$SRC" -DBUILD_PROGRAMS=OFF -DBUILD_EXAMPLES=OFF -DBUILD_TESTING=OFF \
+    -DENABLE_CPACK=OFF -DENABLE_EXTERNAL_LIBS=ON -DENABLE_MPEG=OFF -DBUILD_REGTEST=OFF \
+    -DINSTALL_MANPAGES=OFF -DCMAKE_DISABLE_FIND_PACKAGE_FLAC=ON \
+    -DCMAKE_DISABLE_FIND_PACKAGE_Opus=ON -DCMAKE_DISABLE_FIND_PACKAGE_Speex=ON
+  grep -q '^Requires.private: *ogg vorbis vorbisenc *$' "$STAGE$PREFIX/lib/pkgconfig/sndfile.pc" \
+    || { echo "sndfile.pc does not require ogg and vorbis:"; cat "$STAGE$PREFIX/lib/pkgconfig/sndfile.pc"; return 1; }
+}
+
+# libxmp has only its own autoconf/make build. Static users must define
+# BUILDING_STATIC (xmp.h otherwise declares DLL imports): libxmp.pc says so.
+build_libxmp() {
+  debian_source libxmp "$SRC"
+  (cd "$SRC" && CC=$CC AR=$AR RANLIB=$RANLIB CFLAGS=-O2 \
+     ./configure --host=$HOST --prefix="$PREFIX" --enable-static --disable-shared)
+  make -C "$SRC" -j "$JOBS" static
+  make -C "$SRC" install DESTDIR="$STAGE"
+  sed -i 's|^Cflags: .*|& -DBUILDING_STATIC|' "$STAGE$PREFIX/lib/pkgconfig/libxmp.pc"
+}
+
+# gtest and gmock with their CMake package files (find_package(GTest)).
+# Windows' own threads serve gtest's locking; winpthreads is not involved.
+build_googletest() {
+  debian_source googletest "$SRC"
+  cmake_build "$SRC" -DBUILD_GMOCK=ON -DINSTALL_GTEST=ON -Dgtest_disable_pthreads=ON
+}
+
+# IL only, from third_party/devil, with PNG and JPEG from this prefix and the
+# formats IL reads by itself; every other external format library is off.
+build_devil() {
+  echo "$DEVIL_SHA256  $DEVIL_TARBALL" | sha256sum -c -
+  rm -rf "$SRC" && mkdir -p "$SRC"
+  tar -xJf "$DEVIL_TARBALL" -C "$SRC" --strip-components=1
+  echo "$DEVIL_VERSION" >"$SRC.version"
+  local off=()
+  for p in TIFF Jasper libSquish NVTT OpenEXR LCMS2 LCMS MNG; do off+=("-DCMAKE_DISABLE_FIND_PACKAGE_$p=ON"); done
+  BLD="$BLD/src-IL"   # IL's CMake writes its library to ../lib
+  cmake_build "$SRC/DevIL/src-IL" "${off[@]}"
+  grep -q '^#define IL_NO_PNG' "$SRC/DevIL/src-IL/include/config.h" && { echo "IL built without PNG"; return 1; }
+  grep -q '^#define IL_NO_JPG' "$SRC/DevIL/src-IL/include/config.h" && { echo "IL built without JPEG"; return 1; }
+  rm -f "$STAGE$PREFIX/lib/pkgconfig/IL.pc"
+  pc_file IL <<'EOF'
+Name: IL
+Description: Developer's Image Library - IL part (just image loading)
+Version: 1.8.0
+Requires.private: libpng libjpeg
+Libs: -L${libdir} -lIL
+Cflags: -I${includedir} -DIL_STATIC_LIB
+EOF
+}
+
+# --- driver -------------------------------------------------------------------
+
+declare -A KEY
+COMPILER_ID="$("$CXX" --version | head -n1); $("$CC" --version | head -n1); $(nasm -v)"
+COMMON_RECIPE="$(declare -f debian_source apply_patch cmake_build archive pc_file)"
+
+recipe_key() {
+  local lib="$1" deps="$2" fn="build_${1//-/_}" d
+  {
+    echo "$COMPILER_ID"
+    echo "$COMMON_RECIPE"
+    declare -f "$fn"
+    cat "$PATCHES/$lib"-*.patch 2>/dev/null || true
+    [ "$lib" = devil ] && echo "$DEVIL_SHA256"
+    for d in ${deps//,/ }; do echo "$d ${KEY[$d]}"; done
+  } | sha256sum | cut -d' ' -f1
+}
+
+# Removes the files a library installed before, then copies its staged
+# include/ and lib/ trees into the prefix and remembers them.
+install_staged() {
+  local lib="$1" root="$STAGE$PREFIX" f outside
+  outside="$(cd "$STAGE" && find . \( -type f -o -type l \) ! -path ".$PREFIX/*" | head -n 5)"
+  [ -z "$outside" ] || { echo "installed outside the prefix:"; echo "$outside"; return 1; }
+  if [ -f "$DEPS/manifests/$lib" ]; then
+    while IFS= read -r f; do rm -f "$PREFIX/$f"; done <"$DEPS/manifests/$lib"
+  fi
+  local dirs=()
+  for f in include lib; do [ -d "$root/$f" ] && dirs+=("$f"); done
+  [ ${#dirs[@]} -gt 0 ] || { echo "nothing installed"; return 1; }
+  (cd "$root" && find "${dirs[@]}" \( -type f -o -type l \) | sort) >"$DEPS/manifests/$lib"
+  (cd "$root" && tar -cf - "${dirs[@]}") | (cd "$PREFIX" && tar -xf -)
+}
+
+build_one() {
+  local lib="$1" log="$DEPS/logs/$1.log" start rc
+  SRC="$DEPS/src/$lib" BLD="$DEPS/build/$lib" STAGE="$DEPS/stage/$lib"
+  rm -rf "$BLD" "$STAGE" "$DEPS/stamps/$lib"
+  start=$SECONDS
+  set +e
+  ( set -e; "build_${lib//-/_}"; install_staged "$lib" ) >"$log" 2>&1
+  rc=$?
+  set -e
+  if [ $rc -ne 0 ]; then
+    echo "build-deps: $lib failed to fetch or build; end of $log:" >&2
+    tail -n 40 "$log" >&2
+    exit 1
+  fi
+  printf 'key=%s\nversion=%s\nseconds=%s\n' "${KEY[$lib]}" "$(cat "$SRC.version")" \
+    "$((SECONDS - start))" >"$DEPS/stamps/$lib"
+  rm -rf "$BLD" "$STAGE" "$SRC"
+  echo "build-deps: $lib $(cat "$SRC.version") built in $((SECONDS - start)) s"
+}
+
+for entry in "${LIBRARIES[@]}"; do
+  lib="${entry%%:*}" deps="${entry#*:}"
+  KEY[$lib]="$(recipe_key "$lib" "$deps")"
+  if ! grep -qx "key=${KEY[$lib]}" "$DEPS/stamps/$lib" 2>/dev/null; then
+    build_one "$lib"
+  fi
+done
+
+{
+  echo "# Libraries in this prefix: name, version (Debian source package version"
+  echo "# unless noted), seconds the build took."
+  for entry in "${LIBRARIES[@]}"; do
+    lib="${entry%%:*}"
+    printf '%-14s %-32s %s s\n' "$lib" "$(sed -n 's/^version=//p' "$DEPS/stamps/$lib")" \
+      "$(sed -n 's/^seconds=//p' "$DEPS/stamps/$lib")"
+  done
+} >"$PREFIX/VERSIONS.tmp"
+mv "$PREFIX/VERSIONS.tmp" "$PREFIX/VERSIONS"
