@@ -1,7 +1,9 @@
 #include "Image.h"
 
 #include "DataFile.h"
+#include "DevilMemory.h"
 #include "FileSystem.h"
+#include "PictureHeader.h"
 
 #include <IL/il.h>
 
@@ -11,21 +13,58 @@
 
 namespace {
 
-// Largest side a decoded picture may have.
-const int maxImageSide = 16384;
-
-bool sizeIsUsable(int width, int height)
-{
-    return width > 0 && height > 0 && width <= maxImageSide && height <= maxImageSide;
-}
-
 void initDevil()
 {
     static bool initialised = false;
     if (!initialised) {
+        DevilMemory::install();
         ilInit();
         initialised = true;
     }
+}
+
+ILenum devilType(PictureFormat format)
+{
+    switch (format) {
+    case PictureFormat::png: return IL_PNG;
+    case PictureFormat::jpeg: return IL_JPG;
+    case PictureFormat::bmp: return IL_BMP;
+    case PictureFormat::tga: return IL_TGA;
+    case PictureFormat::unknown: break;
+    }
+    return IL_TYPE_UNKNOWN;
+}
+
+// Gives a colour-indexed picture a palette of all 256 entries, so a pixel
+// whose index lies past the file's palette reads black instead of memory
+// behind it. False when the palette is not one the library describes.
+bool completePalette()
+{
+    if (ilGetInteger(IL_IMAGE_BPP) != 1 || ilGetInteger(IL_IMAGE_TYPE) != IL_UNSIGNED_BYTE)
+        return false;
+    const ILubyte* palette = ilGetPalette();
+    ILint type = ilGetInteger(IL_PALETTE_TYPE);
+    ILint entryBytes = ilGetInteger(IL_PALETTE_BPP);
+    ILint colours = ilGetInteger(IL_PALETTE_NUM_COLS);
+    // Offsets of red, green and blue in one entry.
+    int red = 0, blue = 2;
+    switch (type) {
+    case IL_PAL_RGB24: case IL_PAL_RGB32: case IL_PAL_RGBA32: break;
+    case IL_PAL_BGR24: case IL_PAL_BGR32: case IL_PAL_BGRA32: red = 2; blue = 0; break;
+    default: return false;
+    }
+    if (!palette || entryBytes < 3 || colours < 0)
+        return false;
+    ILubyte full[256 * 4] = {};
+    for (int i = 0; i < colours && i < 256; ++i) {
+        const ILubyte* entry = palette + static_cast<size_t>(i) * entryBytes;
+        full[i * 4 + 0] = entry[blue];
+        full[i * 4 + 1] = entry[1];
+        full[i * 4 + 2] = entry[red];
+        full[i * 4 + 3] = 255;
+    }
+    ilRegisterPal(full, sizeof full, IL_PAL_BGRA32);
+    return ilGetInteger(IL_PALETTE_NUM_COLS) == 256;
 }
 
 }
@@ -116,8 +155,12 @@ ImageDecoder::~ImageDecoder()
 
 Image* ImageDecoder::decode(const DataFile& file, bool opaque)
 {
-    if (file.size() <= 0) {
-        std::fprintf(stderr, "image %s: the file is empty\n", file.path().c_str());
+    // The header first: only sound files of the formats whose readers hold
+    // up against damaged data reach the library, with their type given.
+    const PictureHeader header =
+        PictureHeader::read(file.data(), static_cast<size_t>(file.size()), file.path());
+    if (!header.usable()) {
+        std::fprintf(stderr, "image %s: %s\n", file.path().c_str(), header.problem().c_str());
         return nullptr;
     }
     initDevil();
@@ -125,28 +168,36 @@ Image* ImageDecoder::decode(const DataFile& file, bool opaque)
     ilGenImages(1, &name);
     ilBindImage(name);
 
+    // The library may hold the pixels in their widest form (16-bit RGBA,
+    // 8 bytes a pixel) and a converted copy beside them, nothing more.
+    const size_t pixels = static_cast<size_t>(header.width()) * static_cast<size_t>(header.height());
+    DevilMemory::open(pixels * 8 + 65536, pixels * 24 + 1024 * 1024);
+
     Image* image = nullptr;
-    if (!ilLoadL(IL_TYPE_UNKNOWN, file.data(), static_cast<ILuint>(file.size()))) {
-        std::fprintf(stderr, "image %s: not a picture the image library can decode\n",
-                     file.path().c_str());
+    const char* format = PictureHeader::formatName(header.format());
+    if (!ilLoadL(devilType(header.format()), file.data(), static_cast<ILuint>(file.size()))) {
+        std::fprintf(stderr, "image %s: the %s picture cannot be decoded (damaged file)\n",
+                     file.path().c_str(), format);
+    } else if (ilGetInteger(IL_IMAGE_WIDTH) != header.width() ||
+               ilGetInteger(IL_IMAGE_HEIGHT) != header.height() || ilGetInteger(IL_IMAGE_DEPTH) != 1) {
+        std::fprintf(stderr, "image %s: the %s picture decodes to another size than its header says\n",
+                     file.path().c_str(), format);
+    } else if (ilGetInteger(IL_IMAGE_FORMAT) == IL_COLOUR_INDEX && !completePalette()) {
+        std::fprintf(stderr, "image %s: the %s picture has an unusable palette\n", file.path().c_str(),
+                     format);
     } else if (!ilConvertImage(IL_BGRA, IL_UNSIGNED_BYTE)) {
-        std::fprintf(stderr, "image %s: cannot be converted to 32-bit pixels\n",
-                     file.path().c_str());
-    } else {
-        int width = ilGetInteger(IL_IMAGE_WIDTH);
-        int height = ilGetInteger(IL_IMAGE_HEIGHT);
-        const ILubyte* data = ilGetData();
-        if (!data || !sizeIsUsable(width, height)) {
-            std::fprintf(stderr, "image %s: unusable size %d x %d\n", file.path().c_str(),
-                         width, height);
-        } else {
-            image = new Image(reinterpret_cast<const uint32_t*>(data), width, height, true);
-            if (opaque)
-                image->setAlpha(255, false);
-        }
+        std::fprintf(stderr, "image %s: cannot be converted to 32-bit pixels\n", file.path().c_str());
+    } else if (const ILubyte* data = ilGetData()) {
+        image = new Image(reinterpret_cast<const uint32_t*>(data), header.width(), header.height(), true);
+        if (opaque)
+            image->setAlpha(255, false);
     }
+    // Whatever the library still holds for this picture goes: first the
+    // image itself, then any block its readers lost on an error path.
+    DevilMemory::close();
     ilBindImage(0);
     ilDeleteImages(1, &name);
+    DevilMemory::release();
     // Leave no error behind for the next decoding.
     while (ilGetError() != IL_NO_ERROR) {
     }

@@ -35,12 +35,16 @@ private:
 
 Image* createImage(const uint32_t* pixels, int width, int height, bool opaque);
 
-// Decodes image files through DevIL, which detects the format itself.
+// Decodes PNG, JPEG, BMP and TGA files through DevIL. The file's header is
+// read and checked first (PictureHeader): other formats, damaged files and
+// sizes past the limits never reach the library, which is told the format.
+// The library's memory for one decoding is bounded by the declared size and
+// released whatever happens (DevilMemory).
 class ImageDecoder {
 public:
     virtual ~ImageDecoder();
-    // A new, fully opaque image, or null (with a message on stderr) when the
-    // bytes are not a picture the library can decode.
+    // A new, fully opaque image, or null (with a message on stderr naming the
+    // file and the reason) when the bytes are not a picture the engine reads.
     virtual Image* decode(const DataFile& file, bool opaque);
 };
 
