@@ -59,7 +59,7 @@ const char* refusedFormatName(const unsigned char* bytes, size_t size)
         return "Radiance HDR";
     if (startsWith(bytes, size, "icns", 4))
         return "Apple icon";
-    if (startsWith(bytes, size, "\0\0\1\0", 4) || startsWith(bytes, size, "\0\0\2\0", 4))
+    if (startsWith(bytes, size, "\0\0\1\0", 4))
         return "Windows icon";
     if (startsWith(bytes, size, "DDS ", 4))
         return "DDS";
@@ -228,12 +228,12 @@ PictureHeader PictureHeader::read(const unsigned char* bytes, size_t size, const
     } else if (size >= 2 && bytes[0] == 'B' && bytes[1] == 'M') {
         header.format_ = PictureFormat::bmp;
         header.readBmp(bytes, size);
+    } else if (const char* other = refusedFormatName(bytes, size)) {
+        header.refuse(std::string("a ") + other + " picture; " + readableFormats);
     } else if (endsWithTgaName(path) ||
                (size >= 18 + 26 && std::memcmp(bytes + size - 18, tgaFooter, 18) == 0)) {
         header.format_ = PictureFormat::tga;
         header.readTga(bytes, size);
-    } else if (const char* other = refusedFormatName(bytes, size)) {
-        header.refuse(std::string("a ") + other + " picture; " + readableFormats);
     } else {
         header.refuse(std::string("not a picture in a known format; ") + readableFormats);
     }

@@ -58,7 +58,7 @@ if [ -n "$devil" ]; then
         rm -rf "$src" && mkdir -p "$src"
         tar -xJf "$devil" -C "$src" --strip-components=1
         config="$src/DevIL/src-IL/include/config.h.cmake.in"
-        for format in BLP DCX DDS DICOM FITS GAMES GIF HDR ICNS ICON IFF ILBM IWI LIF MDL MP3 \
+        for format in BLP DCX DICOM FITS GAMES GIF HDR ICNS ICON IFF ILBM IWI LIF MDL MP3 \
                       PCD PCX PIC PIX PNM PSD PSP PXR RAW ROT SGI SUN TEXTURE TPL UTX VTF WAD \
                       WAL WBMP XPM; do
             sed -i "s/^#undef IL_NO_$format\$/#define IL_NO_$format 1/" "$config"
@@ -73,7 +73,8 @@ if [ -n "$devil" ]; then
             { tail -50 "$work/devil.build.log"; exit 1; }
         mkdir -p "$work/devil/lib/x64"
         cp -r "$src/DevIL/include" "$work/devil/include"
-        cp "$src/DevIL/lib/x64/libIL.a" "$work/devil/lib/x64/libIL.a"
+        # (the library lands in ../lib/x64 beside its build folder)
+        cp "$work/lib/x64/libIL.a" "$work/devil/lib/x64/libIL.a"
     fi
     build "$work/build-devil-1.8" -DQUORIN_FUZZ_DEVIL_ROOT="$work/devil"
     targets="$targets picture_fuzzer@devil-1.8"
