@@ -1,37 +1,70 @@
 #!/usr/bin/env bash
-# racer_gl with bad content under Xvfb: no quorin.zip, and an archive whose
+# The game with bad content under Xvfb: no quorin.zip, and an archive whose
 # content.xml lacks the ships. Each run must print a content error naming
-# what is missing and exit with status 1, with no sanitizer report. A run
-# whose window cannot be opened (SDL's dummy video driver has no OpenGL) must
-# say so and exit with status 1 too:
+# what is missing and exit with status 1, with no sanitizer report:
 #
-#     tests/game/racer_gl_bad_content.sh PROGRAM WORK_DIR
+#     tests/game/bad_content.sh [--wine WINE_ROOT] PROGRAM WORK_DIR
+#
+# PROGRAM is racer_gl, or with --wine racer_d3d.exe under Wine (prefix made
+# from WINE_ROOT/template, tests/xvfb/wine.sh). racer_d3d also shows the
+# message in a message box, as a player starting it from Explorer has no
+# console: the box must appear (a window titled "Quorin: content error",
+# kept as box.png) and the program must end only once Enter dismisses it.
+# racer_gl alone has one more case: a window that cannot be opened (SDL's
+# dummy video driver has no OpenGL) must be reported with status 1 too.
 #
 # Exits 77 (skipped) when the program has not been built.
 set -u
 here="$(cd "$(dirname "$0")" && pwd)"
+source "$here/../xvfb/xvfb.sh"
+
+wine_root=""
+if [ "${1:-}" = --wine ]; then
+    wine_root="$2"
+    shift 2
+fi
 program="$1" work="$2"
-[ -x "$program" ] || { echo "racer_gl_bad_content: $program not built; skipped"; exit 77; }
+[ -x "$program" ] || {
+    echo "bad_content: $program not built; skipped"
+    exit 77
+}
 program="$(cd "$(dirname "$program")" && pwd)/$(basename "$program")"
 export SDL_AUDIODRIVER=dummy
 export LSAN_OPTIONS="suppressions=$here/../lsan.supp:print_suppressions=0:exitcode=0"
 failures=0
 
+failed() {
+    echo "bad_content: $1: $2" >&2
+    failures=$((failures + 1))
+}
+
+# Without Wine, stderr is all there is: the program must end by itself.
+# Under Wine the box must come up and hold the program until dismissed.
 run_case() {
-    local name="$1" expected="$2" dir="$work/$1"
-    (cd "$dir" && timeout 120 bash "$here/../xvfb/run.sh" "$program") >"$dir/output.log" 2>&1
-    local status=$?
-    if [ $status -ne 1 ]; then
-        echo "racer_gl_bad_content: $name: exit status $status, expected 1" >&2
-        failures=$((failures + 1))
+    local name="$1" expected="$2" dir="$work/$1" status pid box
+    if [ -z "$wine_root" ]; then
+        (cd "$dir" && exec timeout 120 "$program") >"$dir/output.log" 2>&1
+        status=$?
+    else
+        (cd "$dir" && exec wine "$program") >"$dir/output.log" 2>&1 &
+        pid=$!
+        if box=$(xvfb_wait_window "Quorin: content error" 60); then
+            sleep 0.5
+            kill -0 "$pid" 2>/dev/null || failed "$name" "the program ended while its message box was up"
+            import -window root "$dir/box.png"
+            xdotool windowfocus --sync "$box" 2>/dev/null
+            xdotool key Return
+        else
+            failed "$name" "no message box"
+        fi
+        xvfb_wait_exit "$pid" 60
+        status=$?
     fi
-    if ! grep -q "quorin: content error: .*$expected" "$dir/output.log"; then
-        echo "racer_gl_bad_content: $name: no content error naming \"$expected\"" >&2
-        failures=$((failures + 1))
-    fi
+    [ $status -eq 1 ] || failed "$name" "exit status $status, expected 1"
+    grep -q "quorin: content error: .*$expected" "$dir/output.log" ||
+        failed "$name" "no content error naming \"$expected\""
     if grep -q -E "Direct leak|ERROR: AddressSanitizer|runtime error" "$dir/output.log"; then
-        echo "racer_gl_bad_content: $name: sanitizer report" >&2
-        failures=$((failures + 1))
+        failed "$name" "sanitizer report"
     fi
     [ $failures -eq 0 ] || tail -n 40 "$dir/output.log" >&2
 }
@@ -44,16 +77,22 @@ with zipfile.ZipFile(sys.argv[1], "w") as z:
     z.writestr("content.xml", "<content><common><fonts/></common></content>")
 PY
 
+xvfb_start || exit 1
+if [ -n "$wine_root" ]; then
+    source "$here/../xvfb/wine.sh"
+    wine_start "$wine_root" || exit 1
+fi
 run_case no-archive "quorin.zip"
 run_case no-ships '"ships"'
-mkdir -p "$work/no-window"
-(cd "$work/no-window" && SDL_VIDEODRIVER=dummy timeout 60 "$program") >"$work/no-window/output.log" 2>&1
-status=$?
-if [ $status -ne 1 ] || ! grep -q "cannot open" "$work/no-window/output.log"; then
-    echo "racer_gl_bad_content: no-window: exit status $status, expected 1 with a message" >&2
-    tail -n 20 "$work/no-window/output.log" >&2
-    failures=$((failures + 1))
+if [ -z "$wine_root" ]; then
+    mkdir -p "$work/no-window"
+    (cd "$work/no-window" && SDL_VIDEODRIVER=dummy timeout 60 "$program") >"$work/no-window/output.log" 2>&1
+    status=$?
+    if [ $status -ne 1 ] || ! grep -q "cannot open" "$work/no-window/output.log"; then
+        failed no-window "exit status $status, expected 1 with a message"
+        tail -n 20 "$work/no-window/output.log" >&2
+    fi
 fi
 
 [ $failures -eq 0 ] || exit 1
-echo "racer_gl_bad_content: every run ended with its message and status 1"
+echo "bad_content: every run ended with its message and status 1"

@@ -13,7 +13,7 @@ here="$(cd "$(dirname "$0")" && pwd)"
 build="$(cd "$1" && pwd)"
 probe="$build/swap_counter.so"
 cc -shared -fPIC -O2 -o "$probe" "$here/swap_counter.c" -ldl
-LD_PRELOAD="$probe" bash "$here/racer_gl_play.sh" "$build/bin/racer_gl" "$build/shots/fps" fps >/dev/null || true
+LD_PRELOAD="$probe" bash "$here/play_game.sh" "$build/bin/racer_gl" "$build/shots/fps" fps >/dev/null || true
 read -r first last <"$build/shots/fps/race-lines.txt"
 sed -n "${first},${last}p" "$build/shots/fps/output.log" | grep swap_counter |
     awk '{print; sum += $2; n++} END {if (n) printf "mean over %d s: %.1f frames per second\n", n, sum / n}'

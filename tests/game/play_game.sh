@@ -1,40 +1,52 @@
 #!/usr/bin/env bash
-# Plays racer_gl under Xvfb with real key presses, as a player would, and
+# Plays the game under Xvfb with real key presses, as a player would, and
 # checks each screen it reaches:
 #
-#     tests/game/racer_gl_play.sh PROGRAM SHOTS_DIR one|two
+#     tests/game/play_game.sh [--wine WINE_ROOT] PROGRAM SHOTS_DIR one|two|fps
+#
+# PROGRAM is racer_gl, or with --wine racer_d3d.exe, run under Wine with a
+# prefix of its own made from WINE_ROOT/template (tests/xvfb/wine.sh). Both
+# programs show the same screens in a 640 x 480 window titled "Quorin", so
+# every key and check below serves both.
 #
 # "one": the main menu (title and four items), the instructions opened and
 # closed, a one-player game through ship selection to the countdown and the
-# race with its head-up display. "two": a two-player game showing two
-# half-window views. Both end with Escape and need exit status 0 with no
-# sanitizer report (so nothing leaked). "fps": the two-player race left
-# running for 12 seconds, for the frame-rate benchmark (bench_racer_gl_fps.sh). The program runs in its own folder,
-# where quorin.zip lies. Screenshots of every screen stay in SHOTS_DIR.
+# race with its head-up display, ended with Escape. "two": a two-player game
+# showing two half-window views, ended with the window's close box (as a
+# window manager sends it). Both need exit status 0 with no sanitizer report
+# (so nothing leaked). "fps": the two-player race left running for 12
+# seconds, for the frame-rate benchmark (bench_fps.sh), ended with Escape.
+# The program runs in its own folder, where quorin.zip lies. Screenshots of
+# every screen stay in SHOTS_DIR.
 # Exits 77 (skipped) when the program or the archive has not been built.
 set -u
 here="$(cd "$(dirname "$0")" && pwd)"
 source "$here/../xvfb/xvfb.sh"
 
+wine_root=""
+if [ "${1:-}" = --wine ]; then
+    wine_root="$2"
+    shift 2
+fi
 program="$1" shots="$2" mode="$3"
 
 # A machine busy enough can still defeat the key checks below (a key let
 # through twice on a screen that cannot be corrected, such as the ship
 # choice): a failed game is played again from the start, and the test
 # fails only when every attempt fails.
-if [ -z "${RACER_GL_PLAY_ATTEMPT:-}" ]; then
+if [ -z "${PLAY_GAME_ATTEMPT:-}" ]; then
     for attempt in 1 2 3; do
-        RACER_GL_PLAY_ATTEMPT=$attempt bash "$0" "$@"
+        PLAY_GAME_ATTEMPT=$attempt bash "$0" ${wine_root:+--wine "$wine_root"} "$@"
         status=$?
         [ $status -eq 1 ] || exit $status
-        echo "racer_gl_play: attempt $attempt failed" >&2
+        echo "play_game: attempt $attempt failed" >&2
     done
     exit 1
 fi
-[ -x "$program" ] || { echo "racer_gl_play: $program not built; skipped"; exit 77; }
+[ -x "$program" ] || { echo "play_game: $program not built; skipped"; exit 77; }
 bindir="$(cd "$(dirname "$program")" && pwd)"
 program="$bindir/$(basename "$program")"
-[ -f "$bindir/quorin.zip" ] || { echo "racer_gl_play: no quorin.zip beside the program; skipped"; exit 77; }
+[ -f "$bindir/quorin.zip" ] || { echo "play_game: no quorin.zip beside the program; skipped"; exit 77; }
 mkdir -p "$shots"
 shots="$(cd "$shots" && pwd)"
 rm -f "$shots"/*.png
@@ -51,7 +63,7 @@ export LSAN_OPTIONS="suppressions=$here/../lsan.supp:print_suppressions=0:exitco
 failures=0
 
 fail() {
-    echo "racer_gl_play: FAILED: $*" >&2
+    echo "play_game: FAILED: $*" >&2
     failures=$((failures + 1))
 }
 
@@ -66,9 +78,10 @@ abort() {
 # A short press: held for a few frames, short enough that the menus'
 # one-key-per-0.2-s filter lets it through once. On a busy machine a frame
 # can take longer than the press (the key is missed) or than 0.2 s (it
-# passes twice): the menu keys are therefore checked on the screen.
+# passes twice): the menu keys are therefore checked on the screen. With no
+# window manager, a Wine window sees keys only once it has the focus.
 press() {
-    xdotool windowfocus "$wid" 2>/dev/null
+    xdotool windowfocus --sync "$wid" 2>/dev/null || xdotool windowfocus "$wid" 2>/dev/null
     xdotool keydown "$1"
     sleep 0.06
     xdotool keyup "$1"
@@ -117,7 +130,13 @@ expect() {
 }
 
 xvfb_start || exit 1
-(cd "$bindir" && exec "$program") >"$shots/output.log" 2>&1 &
+launcher=()
+if [ -n "$wine_root" ]; then
+    source "$here/../xvfb/wine.sh"
+    wine_start "$wine_root" || exit 1
+    launcher=(wine)
+fi
+(cd "$bindir" && exec "${launcher[@]}" "$program") >"$shots/output.log" 2>&1 &
 pid=$!
 wid=$(xvfb_wait_window "Quorin" 60) || abort "no window titled Quorin"
 size=$(xvfb_window_size "$wid" | tr ' ' 'x')
@@ -191,11 +210,17 @@ else
     expect busy "$shots/04-two-players.png" 0 240 640 480 20
 fi
 
-press Escape 0
+if [ "$mode" = two ]; then
+    ending="the close box"
+    xvfb_close "$wid" || fail "could not ask the window to close"
+else
+    ending="Escape"
+    press Escape 0
+fi
 xvfb_wait_exit "$pid" 60
 status=$?
 pid=""
-[ $status -eq 0 ] || fail "exit status $status after Escape"
+[ $status -eq 0 ] || fail "exit status $status after $ending"
 if grep -q -E "Direct leak|ERROR: AddressSanitizer|runtime error" "$shots/output.log"; then
     fail "sanitizer report in the program's output"
 fi
@@ -204,5 +229,5 @@ if [ $failures -ne 0 ]; then
     tail -n 60 "$shots/output.log" >&2
     exit 1
 fi
-echo "racer_gl_play: $mode: every screen checked; screenshots in $shots"
+echo "play_game: $mode: every screen checked, ended by $ending; screenshots in $shots"
 exit 0

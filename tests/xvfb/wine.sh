@@ -1,0 +1,70 @@
+# Helpers to run Windows programs under Wine in the X server of xvfb.sh.
+#
+# Use from a bash script, after xvfb_start:
+#
+#     source tests/xvfb/xvfb.sh
+#     source tests/xvfb/wine.sh
+#     xvfb_start
+#     wine_start build/windows/wine   # own Wine prefix and server on this display
+#     wine bin/racer_d3d.exe & pid=$!
+#     wid=$(xvfb_wait_window "Quorin" 60)
+#     ...                             # wine_stop, then xvfb_stop, by an EXIT trap
+#
+# Making a Wine prefix takes about 15 s and 700 MB, so it is made once, the
+# first time, as WINE_ROOT/template (under a lock, for tests starting side by
+# side). Each run then gets a copy of its own made of hard links: Wine never
+# writes its DLLs, and the registry files, which it rewrites, are copied. An
+# own prefix means an own wineserver and desktop, on this run's X server
+# only, so runs go in parallel without meeting. wine_stop ends every Wine
+# process of the run and removes the copy.
+#
+# WINEDEBUG stays as the caller set it, else -all (Wine's own messages
+# would bury the program's). Mono and Gecko are not offered: nothing here
+# needs .NET or HTML.
+
+WINE_RUN_PREFIX=""
+
+wine_start() {
+    local root="$1" template
+    command -v wine >/dev/null && command -v wineserver >/dev/null ||
+        { echo "wine: Wine is not installed" >&2; return 1; }
+    mkdir -p "$root" || return 1
+    root="$(cd "$root" && pwd)"
+    template="$root/template"
+    export WINEDEBUG="${WINEDEBUG:--all}"
+    export WINEDLLOVERRIDES="mscoree,mshtml="
+    (
+        flock 9
+        if [ ! -f "$template/.made" ]; then
+            rm -rf "$template"
+            # Made without a display: nothing of it belongs to one X server.
+            env -u DISPLAY WINEPREFIX="$template" wineboot --init >/dev/null 2>&1 &&
+                WINEPREFIX="$template" wineserver --wait &&
+                touch "$template/.made"
+        fi
+    ) 9>"$root/lock"
+    [ -f "$template/.made" ] || { echo "wine: could not make the prefix $template" >&2; return 1; }
+
+    WINE_RUN_PREFIX="$(mktemp -d "$root/run.XXXXXX")" || return 1
+    cp -al "$template/." "$WINE_RUN_PREFIX/" || return 1
+    local file
+    for file in "$template"/*.reg; do
+        rm -f "$WINE_RUN_PREFIX/${file##*/}"
+        cp "$file" "$WINE_RUN_PREFIX/" || return 1
+    done
+    rm -f "$WINE_RUN_PREFIX/wineserver" "$WINE_RUN_PREFIX/.made"
+    export WINEPREFIX="$WINE_RUN_PREFIX"
+    # A server that stays for the whole run: the program's start is then
+    # the program's, not the server's.
+    wineserver --persistent || return 1
+    trap 'wine_stop; xvfb_stop' EXIT
+}
+
+wine_stop() {
+    if [ -n "$WINE_RUN_PREFIX" ]; then
+        WINEPREFIX="$WINE_RUN_PREFIX" wineserver --kill 2>/dev/null
+        WINEPREFIX="$WINE_RUN_PREFIX" wineserver --wait 2>/dev/null
+        rm -rf "$WINE_RUN_PREFIX"
+        WINE_RUN_PREFIX=""
+    fi
+}
