@@ -229,7 +229,8 @@ PictureHeader PictureHeader::read(const unsigned char* bytes, size_t size, const
         header.format_ = PictureFormat::bmp;
         header.readBmp(bytes, size);
     } else if (const char* other = refusedFormatName(bytes, size)) {
-        header.refuse(std::string("a ") + other + " picture; " + readableFormats);
+        const char* article = std::strchr("AEIOU", other[0]) ? "an " : "a ";
+        header.refuse(article + std::string(other) + " picture; " + readableFormats);
     } else if (endsWithTgaName(path) ||
                (size >= 18 + 26 && std::memcmp(bytes + size - 18, tgaFooter, 18) == 0)) {
         header.format_ = PictureFormat::tga;
