@@ -1,7 +1,10 @@
 #!/usr/bin/env bash
-# The game with bad content under Xvfb: no quorin.zip, and an archive whose
-# content.xml lacks the ships. Each run must print a content error naming
-# what is missing and exit with status 1, with no sanitizer report:
+# The game with bad content under Xvfb: no quorin.zip, an archive whose
+# content.xml lacks the ships, and the shipped archive (beside PROGRAM) with
+# a hostile picture in place of a shipped one: a grey map on which the image
+# library frees twice, a GIF that asks it for 4 GiB. Each run must print a
+# content error naming what is missing or refused and exit with status 1,
+# with no sanitizer report:
 #
 #     tests/game/bad_content.sh [--wine WINE_ROOT] PROGRAM WORK_DIR
 #
@@ -76,6 +79,23 @@ import sys, zipfile
 with zipfile.ZipFile(sys.argv[1], "w") as z:
     z.writestr("content.xml", "<content><common><fonts/></common></content>")
 PY
+# The shipped archive with one picture replaced: case name, member, bytes.
+hostile_pictures=(double-free-picture pictures/hud.png 'P5\n1\n4 2\n'
+                  huge-picture menu/background.png 'GIF87A\xff\xff')
+for ((i = 0; i < ${#hostile_pictures[@]}; i += 3)); do
+    mkdir -p "$work/${hostile_pictures[i]}"
+    python3 - "$(dirname "$program")/quorin.zip" "$work/${hostile_pictures[i]}/quorin.zip" \
+        "${hostile_pictures[i + 1]}" "${hostile_pictures[i + 2]}" <<'PY'
+import codecs, sys, zipfile
+source, target, member, replacement = sys.argv[1:]
+with zipfile.ZipFile(source) as z, zipfile.ZipFile(target, "w", zipfile.ZIP_DEFLATED) as out:
+    for name in z.namelist():
+        data = z.read(name)
+        if name == member:
+            data = codecs.escape_decode(replacement.encode())[0]
+        out.writestr(name, data)
+PY
+done
 
 xvfb_start || exit 1
 if [ -n "$wine_root" ]; then
@@ -84,6 +104,9 @@ if [ -n "$wine_root" ]; then
 fi
 run_case no-archive "quorin.zip"
 run_case no-ships '"ships"'
+for ((i = 0; i < ${#hostile_pictures[@]}; i += 3)); do
+    run_case "${hostile_pictures[i]}" "\"${hostile_pictures[i + 1]}\""
+done
 if [ -z "$wine_root" ]; then
     mkdir -p "$work/no-window"
     (cd "$work/no-window" && SDL_VIDEODRIVER=dummy timeout 60 "$program") >"$work/no-window/output.log" 2>&1
