@@ -20,6 +20,10 @@ bool WaveOutAudioOutput::start(SoundMixer& mixer) {
     format.nBlockAlign = 4;
     format.nAvgBytesPerSec = format.nSamplesPerSec * format.nBlockAlign;
 
+    if (waveOutGetNumDevs() == 0) {
+        std::fprintf(stderr, "sound: no waveOut device; playing silently\n");
+        return false;
+    }
     bufferDone_ = CreateEventA(nullptr, FALSE, FALSE, nullptr);
     if (!bufferDone_) {
         std::fprintf(stderr, "sound: cannot create an event (error %lu); playing silently\n",
