@@ -374,24 +374,29 @@ void PictureHeader::readPng(const unsigned char* bytes, size_t size)
 
 void PictureHeader::readJpeg(const unsigned char* bytes, size_t size)
 {
+    // Every marker segment up to the end marker, the scans' entropy-coded
+    // data included: the decoder is only given files whose every segment
+    // lies inside them (the library's reader loops for ever when asked to
+    // skip a segment past the end of the data).
     size_t position = 2;
     bool sawFrame = false;
-    while (!sawFrame) {
+    int scans = 0;
+    for (;;) {
         if (position >= size)
-            return static_cast<void>(refuse("the JPEG ends before its frame header"));
+            return static_cast<void>(refuse("the JPEG ends before its end marker (cut short)"));
         if (bytes[position] != 0xFF)
             return static_cast<void>(refuse("a JPEG with a damaged marker"));
         while (position < size && bytes[position] == 0xFF)
             ++position;
         if (position >= size)
-            return static_cast<void>(refuse("the JPEG ends before its frame header"));
+            return static_cast<void>(refuse("the JPEG ends before its end marker (cut short)"));
         unsigned marker = bytes[position++];
+        if (marker == 0xD9)
+            break;
         if (marker == 0x01 || (marker >= 0xD0 && marker <= 0xD7))
             continue;   // markers without a segment
-        if (marker == 0x00 || marker == 0xD8 || marker == 0xD9)
+        if (marker == 0x00 || marker == 0xD8)
             return static_cast<void>(refuse("a JPEG with a misplaced marker"));
-        if (marker == 0xDA)
-            return static_cast<void>(refuse("a JPEG scan before the frame header"));
         if (size - position < 2)
             return static_cast<void>(refuse("the JPEG ends inside a marker segment"));
         unsigned length = bigEndian16(bytes + position);
@@ -399,6 +404,8 @@ void PictureHeader::readJpeg(const unsigned char* bytes, size_t size)
             return static_cast<void>(refuse("a JPEG marker segment runs past the end of the file"));
         bool frame = marker >= 0xC0 && marker <= 0xCF && marker != 0xC4 && marker != 0xC8 && marker != 0xCC;
         if (frame) {
+            if (sawFrame)
+                return static_cast<void>(refuse("a JPEG with a second frame header"));
             if (marker != 0xC0 && marker != 0xC1 && marker != 0xC2)
                 return static_cast<void>(refuse("a lossless, hierarchical or arithmetic-coded JPEG; "
                                                 "baseline and progressive JPEGs are read"));
@@ -428,16 +435,23 @@ void PictureHeader::readJpeg(const unsigned char* bytes, size_t size)
             sawFrame = true;
         }
         position += length;
+        if (marker == 0xDA) {
+            if (!sawFrame)
+                return static_cast<void>(refuse("a JPEG scan before the frame header"));
+            if (++scans > maxJpegScans)
+                return static_cast<void>(refuse("a JPEG of more than " + std::to_string(maxJpegScans) +
+                                                " scans"));
+            // Entropy-coded data: 0xFF in it is followed by 0 (a stuffed
+            // byte) or a restart marker; anything else is the next marker.
+            while (position < size &&
+                   !(bytes[position] == 0xFF && position + 1 < size && bytes[position + 1] != 0 &&
+                     (bytes[position + 1] < 0xD0 || bytes[position + 1] > 0xD7)))
+                ++position;
+        }
     }
-    // A scan marker cannot occur inside entropy-coded data (0xFF there is
-    // followed by 0 or a restart marker), so counting the pairs bounds the
-    // number of scans the decoder will run.
-    int scans = 0;
-    for (size_t i = position; i + 1 < size; ++i) {
-        if (bytes[i] == 0xFF && bytes[i + 1] == 0xDA && ++scans > maxJpegScans)
-            return static_cast<void>(refuse("a JPEG of more than " + std::to_string(maxJpegScans) + " scans"));
-    }
-    if (scans == 0)
+    if (!sawFrame)
+        refuse("the JPEG has no frame header");
+    else if (scans == 0)
         refuse("a JPEG without image data");
 }
 

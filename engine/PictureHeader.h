@@ -16,7 +16,8 @@ enum class PictureFormat { unknown, png, jpeg, bmp, tga };
 // - PNG: every chunk inside the file with a correct CRC-32, the image data
 //   a complete zlib stream holding every row with a valid filter byte;
 // - JPEG: 8-bit baseline, extended or progressive, one or three components,
-//   every marker segment inside the file, at most maxJpegScans scans;
+//   every marker segment inside the file up to the end marker, entropy-coded
+//   data included, at most maxJpegScans scans;
 // - BMP: the 40-byte Windows header, uncompressed or bit fields, palette
 //   and pixel rows inside the file;
 // - TGA: colour-mapped, true-colour or grey, raw or run-length, colour map

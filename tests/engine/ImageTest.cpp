@@ -185,6 +185,7 @@ TEST(ImageDecoding, RefusesHostileAndDamagedPicturesWithTheReason)
         {"jpeg-12bit.jpg", "12-bit samples"},
         {"jpeg-arithmetic.jpg", "arithmetic-coded"},
         {"jpeg-no-scan.jpg", "without image data"},
+        {"jpeg-skip-past-end.jpg", "runs past the end of the file"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.file);
