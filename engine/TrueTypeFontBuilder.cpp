@@ -78,8 +78,19 @@ Font* TrueTypeFontBuilder::build(DataFile* file, const std::string& glyphOrder, 
         const bool blank = c == ' ';
         const FT_ULong character = blank ? 'I' : c;
         FT_UInt index = FT_Get_Char_Index(ft.face, character);
-        if (FT_Load_Glyph(ft.face, index, 0) != 0 ||
-            FT_Render_Glyph(ft.face->glyph, FT_RENDER_MODE_NORMAL) != 0) {
+        if (FT_Load_Glyph(ft.face, index, 0) != 0) {
+            std::fprintf(stderr, "%s: glyph 0x%02X cannot be rendered; left out\n", path, c);
+            continue;
+        }
+        // A damaged font can give a glyph thousands of pixels across, which
+        // FreeType would render whole (up to a gigabyte) before the picture
+        // keeps one cell's height of it; no real glyph is that large.
+        const FT_Glyph_Metrics& extent = ft.face->glyph->metrics;
+        if (extent.width > 4LL * h * 64 || extent.height > 4LL * h * 64) {
+            std::fprintf(stderr, "%s: glyph 0x%02X is far larger than its cell; left out\n", path, c);
+            continue;
+        }
+        if (FT_Render_Glyph(ft.face->glyph, FT_RENDER_MODE_NORMAL) != 0) {
             std::fprintf(stderr, "%s: glyph 0x%02X cannot be rendered; left out\n", path, c);
             continue;
         }

@@ -22,7 +22,8 @@ public:
 
     // Null (with a message on stderr) when FreeType cannot open the file or
     // the cell height is outside 3 .. maxCellHeight. A character that fails
-    // to load or render is left without glyph. cellWidth is not used.
+    // to load or render, or whose outline is more than four cells wide or
+    // tall (a damaged font), is left without glyph. cellWidth is not used.
     Font* build(DataFile* file, const std::string& glyphOrder, int cellWidth, int cellHeight);
 };
 
