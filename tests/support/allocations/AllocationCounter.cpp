@@ -30,6 +30,17 @@ long allocationCount()
     return allocations.load(std::memory_order_relaxed);
 }
 
+bool allocationCounterCounts()
+{
+    const long before = allocationCount();
+    // The operator itself, not a new-expression: a compiler may drop a
+    // new/delete pair whose memory is never used, not a call whose result
+    // is kept.
+    void* volatile probe = ::operator new(sizeof(int));
+    ::operator delete(probe);
+    return allocationCount() > before;
+}
+
 // Every form is replaced, so each allocation and its release stay paired.
 void* operator new(std::size_t size)
 {

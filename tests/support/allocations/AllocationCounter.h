@@ -6,3 +6,9 @@
 // Number of operator new calls (every form) since the program started.
 // Read it before and after the code under test and compare.
 long allocationCount();
+
+// Makes one allocation that no optimisation can drop and answers whether it
+// was counted. A test proving that code allocates nothing asserts this
+// first: a counter that does not see the program's allocations proves
+// nothing.
+bool allocationCounterCounts();
