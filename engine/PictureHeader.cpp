@@ -474,10 +474,11 @@ void PictureHeader::readBmp(const unsigned char* bytes, size_t size)
         return static_cast<void>(refuse("a BMP with " + std::to_string(planes) + " planes"));
     if (bits != 1 && bits != 4 && bits != 8 && bits != 16 && bits != 24 && bits != 32)
         return static_cast<void>(refuse("a BMP of " + std::to_string(bits) + " bits a pixel"));
-    if (compression == 1 || compression == 2)
-        return static_cast<void>(refuse("a run-length compressed BMP; uncompressed BMPs are read"));
-    if (compression != 0 && !(compression == 3 && (bits == 16 || bits == 32)))
+    const bool runLength = (compression == 1 && bits == 8) || (compression == 2 && bits == 4);
+    if (compression != 0 && !runLength && !(compression == 3 && (bits == 16 || bits == 32)))
         return static_cast<void>(refuse("a BMP with an unknown compression"));
+    if (runLength && height < 0)
+        return static_cast<void>(refuse("a run-length compressed BMP stored top row first"));
     long long rows = height < 0 ? -static_cast<long long>(height) : height;
     if (!setSize(width, rows).usable())
         return;
@@ -495,9 +496,57 @@ void PictureHeader::readBmp(const unsigned char* bytes, size_t size)
     unsigned long long firstPixel = compression == 3 ? 54 + 12 : 54;
     if (dataOffset < firstPixel)
         return static_cast<void>(refuse("a BMP whose pixels overlap its header"));
+    if (dataOffset > size)
+        return static_cast<void>(refuse("the BMP ends before its pixels"));
+    if (runLength)
+        return readBmpRuns(bytes + dataOffset, size - dataOffset, bits);
     unsigned long long rowBytes = (static_cast<unsigned long long>(width_) * bits + 31) / 32 * 4;
-    if (dataOffset > size || rowBytes * static_cast<unsigned long long>(height_) > size - dataOffset)
+    if (rowBytes * static_cast<unsigned long long>(height_) > size - dataOffset)
         return static_cast<void>(refuse("the BMP ends before its last row of pixels"));
+}
+
+void PictureHeader::readBmpRuns(const unsigned char* bytes, size_t size, unsigned bits)
+{
+    // Runs of one index, absolute runs of indexes (padded to 16 bits),
+    // line ends, moves and the end-of-bitmap code. A stream that writes
+    // only inside the picture and ends with its end code is safe for any
+    // decoder, however it keeps its place.
+    const long long width = width_, height = height_;
+    long long x = 0, y = 0;
+    size_t position = 0;
+    for (;;) {
+        if (size - position < 2)
+            return static_cast<void>(refuse("the BMP ends before its end-of-bitmap code"));
+        unsigned count = bytes[position], code = bytes[position + 1];
+        position += 2;
+        if (count > 0 || code > 2) {
+            const unsigned pixels = count > 0 ? count : code;
+            if (y >= height || x + pixels > width)
+                return static_cast<void>(refuse("a BMP run past the end of its row"));
+            x += pixels;
+            if (count == 0) {
+                size_t length = bits == 8 ? pixels : (pixels + 1) / 2;
+                length += length & 1;
+                if (length > size - position)
+                    return static_cast<void>(refuse("the BMP ends inside a run"));
+                position += length;
+            }
+        } else if (code == 0) {
+            x = 0;
+            if (++y > height)
+                return static_cast<void>(refuse("a BMP with more rows of runs than its height"));
+        } else if (code == 1) {
+            return;
+        } else {
+            if (size - position < 2)
+                return static_cast<void>(refuse("the BMP ends inside a move"));
+            x += bytes[position];
+            y += bytes[position + 1];
+            position += 2;
+            if (x > width || y >= height)
+                return static_cast<void>(refuse("a BMP move past the picture"));
+        }
+    }
 }
 
 void PictureHeader::readTga(const unsigned char* bytes, size_t size)

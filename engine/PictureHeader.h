@@ -18,8 +18,9 @@ enum class PictureFormat { unknown, png, jpeg, bmp, tga };
 // - JPEG: 8-bit baseline, extended or progressive, one or three components,
 //   every marker segment inside the file up to the end marker, entropy-coded
 //   data included, at most maxJpegScans scans;
-// - BMP: the 40-byte Windows header, uncompressed or bit fields, palette
-//   and pixel rows inside the file;
+// - BMP: the 40-byte Windows header, uncompressed, bit fields or run-length
+//   (8 and 4 bits), palette and pixel rows inside the file, every run inside
+//   the picture up to the end-of-bitmap code;
 // - TGA: colour-mapped, true-colour or grey, raw or run-length, colour map
 //   and every pixel inside the file.
 // Sides above maxSide, or more than maxPixels in all, are refused.
@@ -51,6 +52,7 @@ private:
     void readPng(const unsigned char* bytes, size_t size);
     void readJpeg(const unsigned char* bytes, size_t size);
     void readBmp(const unsigned char* bytes, size_t size);
+    void readBmpRuns(const unsigned char* bytes, size_t size, unsigned bits);
     void readTga(const unsigned char* bytes, size_t size);
 
     PictureFormat format_;
