@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Sets everything up and runs every test: installs the packages, builds the
 # test configuration (AddressSanitizer + UndefinedBehaviorSanitizer) and runs
-# the whole suite, the programs under Xvfb included.
+# the whole suite, the programs under Xvfb included, then builds and runs it
+# again as a Release build.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash tools/install-deps.sh
@@ -9,3 +10,10 @@ cmake -S . -B build/test -G Ninja -DCMAKE_BUILD_TYPE=Debug -DQUORIN_SANITIZE=ON 
 cmake --build build/test -j"$(nproc)"
 cd build/test
 ctest --output-on-failure -j"$(nproc)" --timeout 600
+cd ../..
+
+# The same suite optimised and without sanitizers, so that no test passes
+# only in a Debug build.
+cmake -S . -B build/test-release -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null
+cmake --build build/test-release -j"$(nproc)"
+ctest --test-dir build/test-release --output-on-failure -j"$(nproc)" --timeout 600
