@@ -39,16 +39,17 @@ all_targets="picture_fuzzer bitmap_font_fuzzer truetype_font_fuzzer zip_fuzzer x
     content_fuzzer track_fuzzer binary_mesh_fuzzer xml_mesh_fuzzer module_fuzzer stream_fuzzer"
 targets=${targets:-$all_targets}
 
-build() {  # build DIR [cmake options]
-    local dir=$1; shift
+build() {  # build DIR TARGET|all [cmake options]
+    local dir=$1 target=$2; shift 2
     cmake -S "$here" -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=Debug -DCMAKE_C_COMPILER=clang \
         -DCMAKE_CXX_COMPILER=clang++ "$@" >"$dir.configure.log" 2>&1 ||
         { cat "$dir.configure.log"; exit 1; }
-    cmake --build "$dir" -j4 >"$dir.build.log" 2>&1 || { tail -50 "$dir.build.log"; exit 1; }
+    cmake --build "$dir" -j4 --target "$target" >"$dir.build.log" 2>&1 ||
+        { tail -50 "$dir.build.log"; exit 1; }
 }
 rm -rf "$work/findings" "$work/logs"
 mkdir -p "$work/findings" "$work/logs"
-build "$work/build"
+build "$work/build" all
 
 # DevIL from source: only the readers the engine uses (PNG, JPEG, BMP, TGA),
 # instrumented like the targets.
@@ -76,7 +77,7 @@ if [ -n "$devil" ]; then
         # (the library lands in ../lib/x64 beside its build folder)
         cp "$work/lib/x64/libIL.a" "$work/devil/lib/x64/libIL.a"
     fi
-    build "$work/build-devil-1.8" -DQUORIN_FUZZ_DEVIL_ROOT="$work/devil"
+    build "$work/build-devil-1.8" picture_fuzzer -DQUORIN_FUZZ_DEVIL_ROOT="$work/devil"
     targets="$targets picture_fuzzer@devil-1.8"
 fi
 
@@ -102,14 +103,14 @@ run_one() {
     [ -f "$dict" ] && options+=(-dict="$dict")
     local seeds="$work/seeds/$name"
     mkdir -p "$seeds"
-    # Inputs that once failed are run first, as seeds.
-    local regressions="$here/regressions/$name"
-    [ -d "$regressions" ] || regressions=""
+    # Pictures that once failed (the engine tests' fixtures) are seeds too.
+    local regressions=""
+    [ "$name" = picture_fuzzer ] && regressions="$root/tests/engine/fixtures/pictures"
     (cd "$work" && QUORIN_FUZZ_ARCHIVE="$archive" TMPDIR="$work" \
         "$binary" "${options[@]}" "$corpus" "$seeds" $regressions) >"$work/logs/$target.log" 2>&1
 }
 export -f run_one
-export work here seconds archive
+export work here root seconds archive
 
 status=0
 printf '%s\n' $targets | xargs -P "$jobs" -I{} bash -c 'run_one "$@" || exit 0' _ {} || true
