@@ -19,6 +19,8 @@ namespace {
 // Deeper nesting than this is refused before TinyXML, which parses (and the
 // engine converts, searches and deletes) recursively, could exhaust the stack.
 const int maxNesting = 256;
+// Zeros after the text (see TinyXmlParser::parse).
+const size_t textPadding = 8;
 
 size_t skipPast(std::string_view text, size_t at, std::string_view end)
 {
@@ -160,10 +162,13 @@ XmlDocument* TinyXmlParser::parse(const DataFile* file)
 
     TiXmlDocument parsed(file->path().c_str());
     // TinyXML reads a zero-terminated text; the file's bytes carry no zero.
-    std::vector<char> text(static_cast<size_t>(file->size()) + 1, '\0');
+    // It steps over a UTF-8 character as a whole, so a lead byte at the end
+    // of the text takes it up to three bytes past the terminating zero:
+    // more zeros stop it there instead of in whatever memory follows.
+    std::vector<char> text(static_cast<size_t>(file->size()) + textPadding, '\0');
     for (int i = 0; i < file->size(); ++i)
         text[i] = static_cast<char>(file->data()[i]);
-    if (nestingDepth(std::string_view(text.data(), text.size() - 1)) > maxNesting) {
+    if (nestingDepth(std::string_view(text.data(), static_cast<size_t>(file->size()))) > maxNesting) {
         std::fprintf(stderr, "%s: elements nested deeper than %d levels\n", file->path().c_str(),
                      maxNesting);
         return nullptr;
