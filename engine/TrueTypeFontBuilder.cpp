@@ -101,7 +101,7 @@ Font* TrueTypeFontBuilder::build(DataFile* file, const std::string& glyphOrder, 
         const int left = slot->bitmap_left;
         const int top = slot->bitmap_top;
         const long long wide = static_cast<long long>(bitmapWidth) + left + 2;
-        if (wide <= 0 || wide > 4LL * maxCellHeight ||
+        if (wide <= 0 || wide > 8LL * h ||
             (bitmapWidth > 0 && bitmapRows > 0 &&
              (bitmap.pixel_mode != FT_PIXEL_MODE_GRAY || !bitmap.buffer))) {
             std::fprintf(stderr, "%s: glyph 0x%02X has an unusable bitmap; left out\n", path, c);
