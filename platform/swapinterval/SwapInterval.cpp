@@ -2,8 +2,6 @@
 
 #include <GL/glx.h>
 
-#include <cstring>
-
 namespace {
 
 typedef void (*SwapIntervalExtProc)(Display*, GLXDrawable, int);
@@ -13,7 +11,9 @@ typedef int (*SwapIntervalSgiProc)(int);
 enum class SwapControl { none, ext, mesa, sgi };
 
 // Which extension the current context offers, preferring EXT (it acts on
-// the current drawable only, like WGL's), then MESA, then SGI.
+// the current drawable only, like WGL's), then MESA, then SGI. Only the
+// extension string can tell: glXGetProcAddressARB answers a pointer for any
+// name, offered or not.
 SwapControl currentSwapControl()
 {
     Display* display = glXGetCurrentDisplay();
@@ -29,55 +29,41 @@ SwapControl currentSwapControl()
     return SwapControl::none;
 }
 
-void* entryPoint(const char* name)
+void* entryPoint(SwapControl control)
 {
+    const char* name = control == SwapControl::ext    ? "glXSwapIntervalEXT"
+                       : control == SwapControl::mesa ? "glXSwapIntervalMESA"
+                       : control == SwapControl::sgi  ? "glXSwapIntervalSGI"
+                                                      : nullptr;
+    if (!name)
+        return nullptr;
     return reinterpret_cast<void*>(glXGetProcAddressARB(reinterpret_cast<const GLubyte*>(name)));
 }
 
 } // namespace
 
-bool extensionListHas(const char* list, const char* name)
-{
-    if (!list || !name || !*name)
-        return false;
-    const size_t length = std::strlen(name);
-    for (const char* p = list; (p = std::strstr(p, name)) != nullptr; p += length) {
-        const bool startsWord = p == list || p[-1] == ' ';
-        const bool endsWord = p[length] == ' ' || p[length] == '\0';
-        if (startsWord && endsWord)
-            return true;
-    }
-    return false;
-}
-
 bool swapIntervalAvailable()
 {
-    if (!glXGetCurrentDisplay() || !glXGetCurrentContext())
-        return false;
-    return entryPoint("glXSwapIntervalEXT") || entryPoint("glXSwapIntervalMESA")
-        || entryPoint("glXSwapIntervalSGI");
+    return entryPoint(currentSwapControl()) != nullptr;
 }
 
 bool setSwapInterval(int interval)
 {
     if (interval < 0)
         interval = 0;
-    switch (currentSwapControl()) {
+    const SwapControl control = currentSwapControl();
+    void* proc = entryPoint(control);
+    if (!proc)
+        return false;
+    switch (control) {
     case SwapControl::ext:
-        if (auto proc = reinterpret_cast<SwapIntervalExtProc>(entryPoint("glXSwapIntervalEXT"))) {
-            proc(glXGetCurrentDisplay(), glXGetCurrentDrawable(), interval);
-            return true;
-        }
-        break;
+        reinterpret_cast<SwapIntervalExtProc>(proc)(glXGetCurrentDisplay(), glXGetCurrentDrawable(), interval);
+        return true;
     case SwapControl::mesa:
-        if (auto proc = reinterpret_cast<SwapIntervalMesaProc>(entryPoint("glXSwapIntervalMESA")))
-            return proc(static_cast<unsigned int>(interval)) == 0;
-        break;
+        return reinterpret_cast<SwapIntervalMesaProc>(proc)(static_cast<unsigned int>(interval)) == 0;
     case SwapControl::sgi:
         // SGI's form refuses 0: the driver's own interval then stays.
-        if (auto proc = reinterpret_cast<SwapIntervalSgiProc>(entryPoint("glXSwapIntervalSGI")))
-            return interval > 0 && proc(interval) == 0;
-        break;
+        return interval > 0 && reinterpret_cast<SwapIntervalSgiProc>(proc)(interval) == 0;
     case SwapControl::none:
         break;
     }

@@ -7,12 +7,11 @@
 // of three GLX extensions (EXT, MESA or SGI swap control), and this layer
 // hides which.
 
-// True when the current context can reach a swap-interval entry point
-// (glXSwapIntervalEXT, glXSwapIntervalMESA or glXSwapIntervalSGI resolves),
-// as wglSwapIntervalEXT is present on Windows. Whether the driver honours an
-// interval is what setSwapInterval answers: a server without retraces to
-// wait for (Xvfb) advertises none of the extensions. False without a
-// current context.
+// True when the current context offers a swap interval, as
+// wglSwapIntervalEXT is present on Windows: the display's GLX extension
+// string names EXT, MESA or SGI swap control (and its entry point
+// resolves). A server without retraces to wait for (Xvfb) names none of
+// them. False without a current context.
 bool swapIntervalAvailable();
 
 // Sets the swap interval of the current context through the first of the
@@ -22,7 +21,9 @@ bool swapIntervalAvailable();
 bool setSwapInterval(int interval);
 
 // Whether the space-separated extension list names the extension exactly
-// (a longer name that merely starts with it does not count).
+// (a longer name that merely starts with it does not count). In a file of
+// its own, so a program can link its own stand-in for the two functions
+// above (the OpenGL scene test plays a driver with swap control on Xvfb).
 bool extensionListHas(const char* list, const char* name);
 
 #endif
