@@ -18,8 +18,22 @@
 # stops the script with its name and the end of its log
 # (build/windows-deps/logs/<library>.log).
 #
+# After a library was built, tools/windows/deps-check (one test per library,
+# linked the way the project links them) is built against the prefix with
+# cmake/mingw-w64-x86_64.cmake and run under Wine through ctest; a failure
+# stops the script. --check runs it again in any case, and also builds and
+# runs it natively against Debian's packages (both must agree).
+#
+# Usage: tools/windows/build-deps.sh [--check]
 # Environment: QUORIN_DEPS_JOBS  parallel compile jobs (default: nproc)
 set -euo pipefail
+
+CHECK=when-built
+case "${1:-}" in
+  --check) CHECK=always ;;
+  "") ;;
+  *) echo "usage: $0 [--check]" >&2; exit 2 ;;
+esac
 
 ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)"
 DEPS="$ROOT/build/windows-deps"
@@ -40,19 +54,19 @@ DEVIL_VERSION="1.8.0-6f3d5e9b (upstream source, third_party/devil)"
 
 # Build order; each library builds against the ones listed after the colon.
 LIBRARIES=(
-  zlib: libpng:zlib libjpeg-turbo: freetype: minizip:zlib tinyxml:
+  zlib: libpng:zlib libjpeg-turbo: freetype:zlib minizip:zlib tinyxml:
   libogg: libvorbis:libogg libsndfile:libogg,libvorbis libxmp: googletest:
   devil:zlib,libpng,libjpeg-turbo
 )
 
 die() { echo "build-deps: $*" >&2; exit 1; }
 
-for tool in "$CC" "$CXX" "$AR" "$RANLIB" cmake ninja make nasm pkg-config apt-get dpkg-source patch; do
+for tool in "$CC" "$CXX" "$AR" "$RANLIB" cmake ninja make nasm pkg-config apt-get dpkg-source patch wine wineserver; do
   command -v "$tool" >/dev/null 2>&1 || die "$tool not found (tools/install-deps.sh installs it)"
 done
 
-# Any test program a library's configure step runs goes through Wine, kept
-# quiet and inside the build tree.
+# Windows programs (the check, any test a configure step would run) go
+# through Wine, kept quiet and inside the build tree.
 export WINEDEBUG=-all WINEPREFIX="$DEPS/wineprefix"
 export PKG_CONFIG_LIBDIR="$PREFIX/lib/pkgconfig" PKG_CONFIG_PATH=""
 unset CFLAGS CXXFLAGS CPPFLAGS LDFLAGS
@@ -186,13 +200,17 @@ build_libjpeg_turbo() {
     -DWITH_SIMD=ON -DREQUIRE_SIMD=ON -DCMAKE_INSTALL_LIBDIR="$PREFIX/lib"
 }
 
-# FreeType keeps its gzip support with its own internal zlib copy and reads
-# no PNG, bzip2 or Brotli data: libfreetype.a then needs no other library,
-# so the plain find_package(Freetype) links it statically as it is.
+# FreeType with the prefix's zlib, as Debian builds it (its internal zlib
+# copy leaves zlib symbols global and clashes with libz.a), without PNG,
+# bzip2, Brotli and HarfBuzz: the game's fonts are plain TrueType outlines.
+# freetype2.pc requires zlib; users of find_package(Freetype) must link
+# ZLIB::ZLIB after Freetype::Freetype (the engine does).
 build_freetype() {
   debian_source freetype "$SRC"
-  cmake_build "$SRC" -DFT_DISABLE_ZLIB=ON -DFT_DISABLE_BZIP2=ON -DFT_DISABLE_PNG=ON \
+  cmake_build "$SRC" -DFT_REQUIRE_ZLIB=ON -DFT_DISABLE_BZIP2=ON -DFT_DISABLE_PNG=ON \
     -DFT_DISABLE_HARFBUZZ=ON -DFT_DISABLE_BROTLI=ON
+  grep -Eq '^Requires(\.private)?: *zlib *$' "$STAGE$PREFIX/lib/pkgconfig/freetype2.pc" \
+    || { echo "freetype2.pc does not require zlib"; return 1; }
 }
 
 # Debian's minizip (the one the Linux build links); its autotools build is
@@ -306,7 +324,7 @@ recipe_key() {
     echo "$COMMON_RECIPE"
     declare -f "$fn"
     cat "$PATCHES/$lib"-*.patch 2>/dev/null || true
-    [ "$lib" = devil ] && echo "$DEVIL_SHA256"
+    [ "$lib" = devil ] && echo "$DEVIL_SHA256 $DEVIL_VERSION"
     for d in ${deps//,/ }; do echo "$d ${KEY[$d]}"; done
   } | sha256sum | cut -d' ' -f1
 }
@@ -365,3 +383,54 @@ done
   done
 } >"$PREFIX/VERSIONS.tmp"
 mv "$PREFIX/VERSIONS.tmp" "$PREFIX/VERSIONS"
+
+# --- check ----------------------------------------------------------------------
+
+# Builds tools/windows/deps-check in $1 (extra CMake arguments after it) and
+# runs it through ctest.
+check_build() {
+  local dir="$1"
+  shift
+  cmake -G Ninja -S "$ROOT/tools/windows/deps-check" -B "$dir" -DCMAKE_BUILD_TYPE=Release "$@"
+  cmake --build "$dir" -j "$JOBS"
+  ctest --test-dir "$dir" -j "$JOBS" --timeout 120 --output-on-failure
+}
+
+# Wine's own helper processes (services, rpcss, ...) start with the first
+# Windows program and inherit its output: started here, by a program of
+# their own with its output to /dev/null, they hold no pipe ctest waits on.
+# The persistent server spares every test Wine's start-up; it ends with the
+# check.
+check_windows() {
+  wineserver -p
+  wine cmd /c exit </dev/null >/dev/null 2>&1
+  local rc=0
+  check_build "$DEPS/check-windows" -DCMAKE_TOOLCHAIN_FILE="$TOOLCHAIN" -DQUORIN_WINDOWS_PREFIX="$PREFIX" || rc=$?
+  wineserver -k || true
+  return $rc
+}
+
+CHECK_KEY="$( { for entry in "${LIBRARIES[@]}"; do echo "${KEY[${entry%%:*}]}"; done
+                cat "$ROOT"/tools/windows/deps-check/* "$TOOLCHAIN"; declare -f check_build check_windows; } \
+              | sha256sum | cut -d' ' -f1)"
+if [ "$CHECK" = always ] || ! grep -qx "key=$CHECK_KEY" "$DEPS/stamps/check" 2>/dev/null; then
+  rm -f "$DEPS/stamps/check"
+  start=$SECONDS
+  set +e
+  (
+    set -e
+    check_windows
+    if [ "$CHECK" = always ]; then
+      ( unset PKG_CONFIG_LIBDIR PKG_CONFIG_PATH; check_build "$DEPS/check-native" )
+    fi
+  ) >"$DEPS/logs/check.log" 2>&1
+  rc=$?
+  set -e
+  if [ $rc -ne 0 ]; then
+    echo "build-deps: the check of the libraries failed; end of $DEPS/logs/check.log:" >&2
+    tail -n 60 "$DEPS/logs/check.log" >&2
+    exit 1
+  fi
+  echo "key=$CHECK_KEY" >"$DEPS/stamps/check"
+  echo "build-deps: every library checked under Wine in $((SECONDS - start)) s"
+fi
