@@ -24,10 +24,12 @@ const float steeringSpeed = 0.04f;
 
 // A frame's collision passes end when the ship is clear, has crashed, or a
 // pass left it where it was. A contact resolved by a small steering step
-// (the last of a released key's speed) takes one pass per step, hundreds of
-// thousands of them at worst: each pass moves x one way by at least one
-// float step, and there are about 5e7 floats between the track's edges.
-// The cap sits above that; it is a backstop, not a rule of the game.
+// (what is left of a released key's speed) takes one pass per step:
+// thousands, or hundreds of thousands once the step is down to a float step
+// or two (about 10 ms of passes in an optimised build). Each pass moves x
+// one way by at least one float step, and there are about 5e7 floats
+// between the track's edges, beyond which the ship falls. The cap sits
+// above that: a backstop, not a rule of the game.
 const int maxCollisionPasses = 1 << 27;
 
 static float trackWidth()
