@@ -598,7 +598,7 @@ void D3dDevice::drawTriangle(const Vertex v[3])
     IDirect3DDevice9* device = d3dDevice();
     if (!v || !device || !triangleVertices_ || !triangleIndices_)
         return;
-    Vertex* target = triangleVertices_->lock();
+    Vertex* target = static_cast<D3dVertexBuffer*>(triangleVertices_)->lockToRewrite();
     std::memcpy(target, v, 3 * sizeof(Vertex));
     triangleVertices_->unlock();
     setVertexBuffer(triangleVertices_);

@@ -4,9 +4,9 @@
 
 #include <cstdio>
 
-unsigned long D3dVertexBuffer::lockFlags(bool dynamic)
+unsigned long D3dVertexBuffer::lockFlags(bool dynamic, bool rewrite)
 {
-    return dynamic ? D3DLOCK_DISCARD : 0;
+    return dynamic && rewrite ? D3DLOCK_DISCARD : 0;
 }
 
 D3dVertexBuffer::D3dVertexBuffer(bool dynamic, int count, IDirect3DVertexBuffer9* buffer)
@@ -27,8 +27,18 @@ D3dVertexBuffer::~D3dVertexBuffer()
 
 Vertex* D3dVertexBuffer::lock()
 {
+    return lockWith(lockFlags(dynamic_, false));
+}
+
+Vertex* D3dVertexBuffer::lockToRewrite()
+{
+    return lockWith(lockFlags(dynamic_, true));
+}
+
+Vertex* D3dVertexBuffer::lockWith(unsigned long flags)
+{
     void* data = nullptr;
-    if (buffer_ && SUCCEEDED(buffer_->Lock(0, 0, &data, lockFlags(dynamic_))) && data) {
+    if (buffer_ && SUCCEEDED(buffer_->Lock(0, 0, &data, flags)) && data) {
         lockedSpare_ = false;
         return static_cast<Vertex*>(data);
     }

@@ -13,15 +13,17 @@ struct IDirect3DVertexBuffer9;
 const int maxBufferElements = 1 << 22;
 
 // A vertex buffer of racer_d3d: a write-only Direct3D vertex buffer of
-// Vertex records (44 bytes, FVF 0x252). A dynamic one lives in the default
-// pool and every lock discards its former contents; a static one lives in
-// the managed pool and keeps them.
+// Vertex records (44 bytes, FVF 0x252), dynamic ones in the default pool,
+// static ones in the managed pool. Both keep their contents from lock to
+// lock, so what a caller does not write stays as it was (a new buffer's
+// opaque white colours among it).
 class D3dVertexBuffer : public VertexBuffer {
 public:
     // Position, normal, colour, two texture-coordinate pairs.
     static const unsigned long vertexFormat = 0x252;
-    // The lock flags: D3DLOCK_DISCARD for a dynamic buffer, none otherwise.
-    static unsigned long lockFlags(bool dynamic);
+    // The flags of lock (none) and of lockToRewrite (D3DLOCK_DISCARD for a
+    // dynamic buffer, none for a static one).
+    static unsigned long lockFlags(bool dynamic, bool rewrite);
 
     // Use createD3dVertexBuffer.
     D3dVertexBuffer(bool dynamic, int count, IDirect3DVertexBuffer9* buffer);
@@ -29,11 +31,17 @@ public:
     // Should Direct3D refuse the lock, the answer is a spare copy that is
     // dropped at unlock (with a message on stderr), never null.
     Vertex* lock() override;
+    // For a caller that writes every vertex before unlock: a dynamic
+    // buffer's former contents are discarded, so Direct3D need not wait
+    // until drawing from them is done.
+    Vertex* lockToRewrite();
     void unlock() override;
 
     IDirect3DVertexBuffer9* buffer() const { return buffer_; }
 
 private:
+    Vertex* lockWith(unsigned long flags);
+
     IDirect3DVertexBuffer9* buffer_;
     bool lockedSpare_;
     std::vector<Vertex> spare_;
