@@ -39,7 +39,10 @@ void* ILAPIENTRY devilAllocate(const ILsizei size)
         ++s.refused;
         return nullptr;
     }
-    void* block = std::malloc(size > 0 ? size : 1);
+    // Zeroed, so pixels a reader leaves unwritten (a run-length stream that
+    // ends early) are zero (black, or the palette's first colour), not
+    // whatever the memory held before.
+    void* block = std::calloc(size > 0 ? size : 1, 1);
     if (!block)
         return nullptr;
     s.blocks[block] = Block{size, s.decoding};

@@ -6,6 +6,7 @@
 // Every block the image library allocates, through its memory hooks, so
 // that one decoding can be bounded and cleaned up whatever the library does
 // with damaged data:
+// - every block comes zeroed, so pixels a reader leaves unwritten are zero;
 // - during a decoding no block above the decoding's largest size is given
 //   and no more than its budget is held: the library sees an allocation
 //   failure instead of taking gigabytes;

@@ -206,7 +206,8 @@ TEST(ImageDecoding, RefusesHostileAndDamagedPicturesWithTheReason)
 // is back where it was after each decoding, and nothing was freed twice.
 TEST(ImageDecoding, ReadableFormatsDecodeAndLeaveNothingBehind)
 {
-    const uint32_t red = 0xFFFF0000, green = 0xFF00FF00, blue = 0xFF0000FF, black = 0xFF000000;
+    const uint32_t red = 0xFFFF0000, green = 0xFF00FF00, blue = 0xFF0000FF, black = 0xFF000000,
+                   white = 0xFFFFFFFF;
     const struct {
         const char* file;
         int width, height;
@@ -216,6 +217,9 @@ TEST(ImageDecoding, ReadableFormatsDecodeAndLeaveNothingBehind)
         {"bmp-index-past-palette.bmp", 2, 1, {red, black}},
         {"png-index-past-palette.png", 2, 1, {red, black}},
         {"bmp-rle8.bmp", 2, 2, {red, red, green, green}},
+        // The runs end after the first row: the second is colour 0, not
+        // whatever the library's memory held.
+        {"bmp-rle8-ends-early.bmp", 2, 2, {white, white, red, red}},
         {"tga-rle.tga", 3, 1, {blue, blue, blue}},
         {"jpeg-grey.jpg", 8, 8, std::vector<uint32_t>(64, 0xFF808080)},
         {"png-interlaced.png", 3, 3,
