@@ -226,7 +226,8 @@ TEST(ImageDecoding, ReadableFormatsDecodeAndLeaveNothingBehind)
          {0xFF0A0A0A, 0xFF282828, 0xFF141414, 0xFF3C3C3C, 0xFF3C3C3C, 0xFF3C3C3C, 0xFF1E1E1E, 0xFF323232,
           0xFF1E1E1E}},
     };
-    std::unique_ptr<Image> warmUp(loadImage(DataFile("a.bmp", pictureFixture("bmp-24bit.bmp").data(), 62), true));
+    const std::string first = pictureFixture("bmp-24bit.bmp");
+    std::unique_ptr<Image> warmUp(loadImage(DataFile("a.bmp", first.data(), static_cast<int>(first.size())), true));
     const size_t held = DevilMemory::heldBytes();
     const long stray = DevilMemory::strayFrees();
     EXPECT_GT(held, 0u);   // the library allocates through the engine
