@@ -155,8 +155,8 @@ ImageDecoder::~ImageDecoder()
 
 Image* ImageDecoder::decode(const DataFile& file, bool opaque)
 {
-    // The header first: only sound files of the formats whose readers hold
-    // up against damaged data reach the library, with their type given.
+    // The header first: only well-formed files of the formats whose readers
+    // hold up against damaged data reach the library, with their type given.
     const PictureHeader header =
         PictureHeader::read(file.data(), static_cast<size_t>(file.size()), file.path());
     if (!header.usable()) {
@@ -185,7 +185,7 @@ Image* ImageDecoder::decode(const DataFile& file, bool opaque)
     } else if (ilGetInteger(IL_IMAGE_FORMAT) == IL_COLOUR_INDEX && !completePalette()) {
         std::fprintf(stderr, "image %s: the %s picture has an unusable palette\n", file.path().c_str(),
                      format);
-    } else if (!ilConvertImage(IL_BGRA, IL_UNSIGNED_BYTE)) {
+    } else if (!ilConvertImage(IL_BGRA, IL_UNSIGNED_BYTE) || ilGetInteger(IL_IMAGE_BPP) != 4) {
         std::fprintf(stderr, "image %s: cannot be converted to 32-bit pixels\n", file.path().c_str());
     } else if (const ILubyte* data = ilGetData()) {
         image = new Image(reinterpret_cast<const uint32_t*>(data), header.width(), header.height(), true);
