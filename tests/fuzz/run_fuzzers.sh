@@ -106,7 +106,10 @@ run_one() {
     # Pictures that once failed (the engine tests' fixtures) are seeds too.
     local regressions=""
     [ "$name" = picture_fuzzer ] && regressions="$root/tests/engine/fixtures/pictures"
-    (cd "$work" && QUORIN_FUZZ_ARCHIVE="$archive" TMPDIR="$work" \
+    # The zip target writes each input to a file: in memory where possible.
+    local tmp="$work"
+    [ -d /dev/shm ] && [ -w /dev/shm ] && tmp=/dev/shm
+    (cd "$work" && QUORIN_FUZZ_ARCHIVE="$archive" TMPDIR="$tmp" \
         "$binary" "${options[@]}" "$corpus" "$seeds" $regressions) >"$work/logs/$target.log" 2>&1
 }
 export -f run_one
