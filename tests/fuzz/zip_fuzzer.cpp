@@ -20,6 +20,7 @@ const std::string& archivePath()
 {
     static const std::string path = [] {
         const char* dir = std::getenv("TMPDIR");
+        std::atexit([] { std::remove(archivePath().c_str()); });
         return std::string(dir && *dir ? dir : "/tmp") + "/quorin-zip-fuzz-" +
                std::to_string(static_cast<long>(getpid())) + ".zip";
     }();
