@@ -1,5 +1,6 @@
 // Zip archives: the input is written to a file (the archive reader opens a
-// path), then every member it lists is read through ZipFileSystem, also
+// path; the file goes afterwards), then every member it lists is read
+// through ZipFileSystem, also
 // under a name in other letter cases. A member that is read has the size
 // its entry declares and is never larger than the reader's limit.
 #include "DataFile.h"
@@ -20,7 +21,6 @@ const std::string& archivePath()
 {
     static const std::string path = [] {
         const char* dir = std::getenv("TMPDIR");
-        std::atexit([] { std::remove(archivePath().c_str()); });
         return std::string(dir && *dir ? dir : "/tmp") + "/quorin-zip-fuzz-" +
                std::to_string(static_cast<long>(getpid())) + ".zip";
     }();
@@ -74,5 +74,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     std::unique_ptr<DataFile> missing(archive->open("no/such/member"));
     if (missing)
         std::abort();
+    archive.reset();
+    std::remove(path.c_str());
     return 0;
 }
