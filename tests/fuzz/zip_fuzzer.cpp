@@ -1,8 +1,8 @@
 // Zip archives: the input is written to a file (the archive reader opens a
 // path; the file goes afterwards), then every member it lists is read
-// through ZipFileSystem, also
-// under a name in other letter cases. A member that is read has the size
-// its entry declares and is never larger than the reader's limit.
+// through ZipFileSystem, also under a name in other letter cases. A member
+// that is read has the size its entry declares and is never larger than the
+// reader's limit.
 #include "DataFile.h"
 #include "ZipFileSystem.h"
 
