@@ -109,7 +109,7 @@ apt_mirror() {
   local suite="$1" fallback="$2" uri
   uri="$(awk -v suite="$suite" '
       /^URIs:/ { uris = $2 } /^Suites:/ { for (i = 2; i <= NF; i++) if ($i == suite) { print uris; exit } }
-      /^deb / && $3 == suite { print $2; exit }' \
+      /^deb / { sub(/ \[[^]]*\]/, ""); if ($3 == suite) { print $2; exit } }' \
       /etc/apt/sources.list /etc/apt/sources.list.d/*.sources /etc/apt/sources.list.d/*.list 2>/dev/null | head -n1)"
   echo "${uri:-$fallback}"
 }
@@ -388,13 +388,14 @@ mv "$PREFIX/VERSIONS.tmp" "$PREFIX/VERSIONS"
 # --- check ----------------------------------------------------------------------
 
 # Builds tools/windows/deps-check in $1 (extra CMake arguments after it) and
-# runs it through ctest.
+# runs it through ctest. Every step returns its failure itself: the caller
+# may run this where errexit does not apply.
 check_build() {
   local dir="$1"
   shift
-  cmake -G Ninja -S "$ROOT/tools/windows/deps-check" -B "$dir" -DCMAKE_BUILD_TYPE=Release "$@"
-  cmake --build "$dir" -j "$JOBS"
-  ctest --test-dir "$dir" -j "$JOBS" --timeout 120 --output-on-failure
+  cmake -G Ninja -S "$ROOT/tools/windows/deps-check" -B "$dir" -DCMAKE_BUILD_TYPE=Release "$@" || return 1
+  cmake --build "$dir" -j "$JOBS" || return 1
+  ctest --test-dir "$dir" -j "$JOBS" --timeout 120 --no-tests=error --output-on-failure
 }
 
 # Wine's own helper processes (services, rpcss, ...) start with the first
