@@ -2,7 +2,8 @@
 # Sets everything up and runs every test: installs the packages, builds the
 # test configuration (AddressSanitizer + UndefinedBehaviorSanitizer) and runs
 # the whole suite, the programs under Xvfb included, then builds and runs it
-# again as a Release build.
+# again as a Release build, and finally cross-builds the Windows
+# configuration with mingw-w64 and runs its suite under Wine.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash tools/install-deps.sh
@@ -18,3 +19,8 @@ cd ../..
 cmake -S . -B build/test-release -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null
 cmake --build build/test-release -j"$(nproc)"
 ctest --test-dir build/test-release --output-on-failure -j"$(nproc)" --timeout 600 -E '^fuzz_loaders$'
+
+# The Windows build (dependencies cross-built once and cached) and its suite
+# under Wine; a missing tool or a library that fails to build stops here
+# with a message naming it.
+bash tools/windows/test.sh
