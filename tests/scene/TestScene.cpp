@@ -39,6 +39,13 @@ Matrix4 deepPixelProjection(Device& device)
 
 const float farAway = -1.0e6f;
 
+// Clip-space depths of the depth tests, between 0 and 1 where both
+// back-ends keep them: OpenGL's clip volume reaches down to -1, Direct3D's
+// stops at 0 (the engine's projections give 0 to 1 in both).
+const float nearDepth = 0.25f;
+const float farDepth = 0.75f;
+const float nearestDepth = 0.1f;
+
 Vertex corner(float x, float y, float z, uint32_t color)
 {
     Vertex v = {};
@@ -170,7 +177,7 @@ void TestScene::drawMesh(Device& device)
 
 void TestScene::draw(Device& device)
 {
-    // Render target first: an orange quad into its 64 x 64 viewport, which
+    // Render target first: orange over purple in its 64 x 64 viewport, which
     // becomes the texture's picture when the target changes back.
     device.setRenderTarget(target_);
     device.setMatrixMode(0);
@@ -180,7 +187,8 @@ void TestScene::draw(Device& device)
     device.setRenderState(RenderStateType::depthTest, RenderStateValue::depthOff);
     device.setRenderState(RenderStateType::cullMode, RenderStateValue::cullNone);
     device.setTexture(nullptr);
-    solidQuad(device, -1, -1, 1, 1, 0, 0xFF8000);
+    solidQuad(device, -1, 0, 1, 1, 0, 0xFF8000);
+    solidQuad(device, -1, -1, 1, 0, 0, 0x8000FF);
     device.setRenderTarget(nullptr);
 
     markBeforeClear(device);
@@ -209,8 +217,8 @@ void TestScene::draw(Device& device)
 
     // Depth: the far quad drawn second stays behind the near one.
     device.setRenderState(RenderStateType::depthTest, RenderStateValue::depthLess);
-    solidQuad(device, 20, 160, 120, 260, -0.5f, 0xFF0000);
-    solidQuad(device, 70, 160, 170, 260, 0.5f, 0x00FF00);
+    solidQuad(device, 20, 160, 120, 260, nearDepth, 0xFF0000);
+    solidQuad(device, 70, 160, 170, 260, farDepth, 0x00FF00);
     device.setRenderState(RenderStateType::depthTest, RenderStateValue::depthOff);
 
     // Alpha blending of a texture with alpha 128.
@@ -263,7 +271,7 @@ void TestScene::markBeforeClear(Device& device)
     device.setStencilOp(StencilOp::keep, StencilOp::keep, StencilOp::replace);
     device.setRenderState(RenderStateType::stencilTest, RenderStateValue::stencilAlways);
     device.setRenderState(RenderStateType::depthTest, RenderStateValue::depthAlways);
-    solidQuad(device, 410, 420, 450, 470, -0.9f, 0xFFFFFF);
+    solidQuad(device, 410, 420, 450, 470, nearestDepth, 0xFFFFFF);
     device.setRenderState(RenderStateType::depthTest, RenderStateValue::depthOff);
     device.setRenderState(RenderStateType::stencilTest, RenderStateValue::stencilOff);
 }
@@ -315,7 +323,7 @@ void TestScene::drawStates(Device& device)
     device.setStencilRef(0);
     device.setRenderState(RenderStateType::stencilTest, RenderStateValue::stencilEqual);
     device.setRenderState(RenderStateType::depthTest, RenderStateValue::depthLess);
-    solidQuad(device, 410, 420, 450, 470, 0.5f, 0x00FF00);
+    solidQuad(device, 410, 420, 450, 470, farDepth, 0x00FF00);
     device.setRenderState(RenderStateType::depthTest, RenderStateValue::depthOff);
     device.setRenderState(RenderStateType::stencilTest, RenderStateValue::stencilOff);
 
@@ -327,9 +335,9 @@ void TestScene::drawStates(Device& device)
     solidQuad(device, 270, 420, 290, 470, 0, 0xFFFF00);
     device.setRenderState(RenderStateType::stencilTest, RenderStateValue::stencilOff);
     device.setRenderState(RenderStateType::depthTest, RenderStateValue::depthLess);
-    solidQuad(device, 320, 420, 400, 470, -0.5f, 0xFF0000);
+    solidQuad(device, 320, 420, 400, 470, nearDepth, 0xFF0000);
     device.clear(ClearFlags::depth);
-    solidQuad(device, 320, 420, 360, 470, 0.5f, 0x00FF00);
+    solidQuad(device, 320, 420, 360, 470, farDepth, 0x00FF00);
     device.setRenderState(RenderStateType::depthTest, RenderStateValue::depthOff);
     device.setStencilOp(StencilOp::keep, StencilOp::keep, StencilOp::keep);
     device.setRenderState(RenderStateType::stencilTest, RenderStateValue::stencilEqual);

@@ -9,15 +9,15 @@ class VertexBuffer;
 class IndexBuffer;
 
 // A known scene drawn through the Device operations only, in a 640 x 480
-// window; the layout is the one the pixel checks of SceneTest expect:
+// window; the layout is the one the pixel checks of SceneChecks expect:
 // - (20,20)-(120,120): a 2 x 2 picture (red, green / blue, white) by Texture::draw
 // - (200,20): a 40 x 20 picture (cyan, magenta / yellow, grey) by Texture::drawAt
 // - (300,20)-(400,120): an indexed quad with two texture stages
 // - (450,20)-(550,120): a clockwise triangle, culled away
 // - y 160-260: a near red and a far green quad under the depth test
 //   (x 20-120 and 70-170), an opaque blue quad (x 200-300) under a half
-//   transparent white one (x 250-350), and a render-target texture (orange)
-//   at (450,160)-(514,224)
+//   transparent white one (x 250-350), and a render-target texture (orange
+//   over purple) at (450,160)-(514,224)
 // - y 300-400: a stencil mask at x 20-120, a green quad over x 20-170 drawn
 //   where the mask is
 // - (450,300)-(550,400): an indexed quad of red vertex colours, alpha blended
