@@ -76,15 +76,20 @@ abort() {
 }
 
 # A short press: held for a few frames, short enough that the menus'
-# one-key-per-0.2-s filter lets it through once. On a busy machine a frame
-# can take longer than the press (the key is missed) or than 0.2 s (it
-# passes twice): the menu keys are therefore checked on the screen. With no
-# window manager, a Wine window sees keys only once it has the focus.
+# one-key-per-0.2-s filter lets it through once. One xdotool does the focus,
+# the press, the wait and the release: on a loaded machine starting a second
+# xdotool for the release can take longer than 0.2 s, which would let the
+# key through twice. The press waits a moment first: the menus time keys
+# by the game clock as it stood before the frame, so a slow frame just
+# before the press (a screenshot stalls the program's drawing) would let it
+# through again on the next frame. A frame can still take longer than the
+# press (the key is missed) or than 0.2 s (it passes twice): the menu keys
+# are therefore checked on the screen. With no window manager, a Wine
+# window sees keys only once it has the focus.
 press() {
-    xdotool windowfocus --sync "$wid" 2>/dev/null || xdotool windowfocus "$wid" 2>/dev/null
-    xdotool keydown "$1"
-    sleep 0.06
-    xdotool keyup "$1"
+    sleep 0.25
+    xdotool windowfocus --sync "$wid" keydown "$1" sleep 0.06 keyup "$1" 2>/dev/null ||
+        xdotool keydown "$1" sleep 0.06 keyup "$1"
     sleep "${2:-0.5}"
 }
 
@@ -141,7 +146,15 @@ pid=$!
 wid=$(xvfb_wait_window "Quorin" 60) || abort "no window titled Quorin"
 size=$(xvfb_window_size "$wid" | tr ' ' 'x')
 [ "$size" = "640x480" ] || fail "window is $size, not 640x480"
-sleep 3
+# The window comes before the content is loaded (racer_d3d under Wine on a
+# busy machine can take many seconds): wait for the menu's title, then a
+# moment more for the menu to settle.
+for wait in $(seq 120); do
+    shot 01-menu
+    $check bright "$shots/01-menu.png" 200 120 440 150 0.05 >/dev/null && break
+    sleep 0.5
+done
+sleep 2
 
 # The main menu: the title (big font, top at H / 4) and four items from
 # y = H / 2, one little-font line (about 20 pixels) apart, at x = W / 4.
@@ -210,15 +223,25 @@ else
     expect busy "$shots/04-two-players.png" 0 240 640 480 20
 fi
 
+# Escape is held for a few frames (nothing throttles it), and pressed again
+# should a slow frame have missed it.
 if [ "$mode" = two ]; then
     ending="the close box"
     xvfb_close "$wid" || fail "could not ask the window to close"
+    xvfb_wait_exit "$pid" 60
+    status=$?
 else
     ending="Escape"
-    press Escape 0
+    for try in 1 2 3; do
+        xvfb_key "$wid" Escape
+        for wait in $(seq 100); do
+            kill -0 "$pid" 2>/dev/null || break 2
+            sleep 0.2
+        done
+    done
+    xvfb_wait_exit "$pid" 30
+    status=$?
 fi
-xvfb_wait_exit "$pid" 60
-status=$?
 pid=""
 [ $status -eq 0 ] || fail "exit status $status after $ending"
 if grep -q -E "Direct leak|ERROR: AddressSanitizer|runtime error" "$shots/output.log"; then
