@@ -191,6 +191,52 @@ TEST(D3dHooks, APureDeviceIsOfferedAndRefused)
     EXPECT_TRUE(device.behaviorFlags() & D3DCREATE_HARDWARE_VERTEXPROCESSING) << std::hex << device.behaviorFlags();
 }
 
+namespace {
+
+// No device kind is good enough: the host reports it and ends with status 1.
+class RefusingDevice : public TestDevice {
+public:
+    std::vector<std::string> failures;
+    HRESULT confirmDevice(const D3DCAPS9&, DWORD, D3DFORMAT) override { return E_FAIL; }
+    void reportFailure(const char* text) override { failures.push_back(text); }
+};
+
+// The game's content fails while it loads: it asks to quit inside onInit.
+class QuitInInitDevice : public TestDevice {
+public:
+    void onInit() override
+    {
+        TestDevice::onInit();
+        createTexture(false, nullptr, 2, 2);
+        requestQuit();
+    }
+};
+
+} // namespace
+
+TEST(D3dHost, NoUsableDeviceIsReportedAndTheRunFails)
+{
+    RefusingDevice device;
+    EXPECT_EQ(device.start(), 1);
+    EXPECT_EQ(device.inits, 0);
+    EXPECT_EQ(device.frames, 0);
+    ASSERT_EQ(device.failures.size(), 1u);
+    EXPECT_NE(device.failures[0].find("No Direct3D 9 device"), std::string::npos) << device.failures[0];
+}
+
+TEST(D3dHost, AQuitAskedWhileLoadingEndsBeforeTheFirstFrame)
+{
+    Console console(nullptr);
+    QuitInInitDevice device;
+    device.setConsole(&console);
+    EXPECT_EQ(device.start(), 0);
+    EXPECT_EQ(device.inits, 1);
+    EXPECT_EQ(device.shutdowns, 1);
+    EXPECT_EQ(device.frames, 0);
+    EXPECT_EQ(console.font(), nullptr) << "no console graphics without a device";
+    EXPECT_TRUE(device.resources().textures().empty());
+}
+
 // ------------------------------------------------------------- input ---
 
 namespace {
