@@ -455,6 +455,15 @@ LRESULT D3dHost::handleMessage(HWND window, UINT message, WPARAM wParam, LPARAM 
         }
         active_ = ready_ && !minimized_;
         break;
+    case WM_SETCURSOR:
+        // A window shows its class cursor; full screen shows it only when
+        // asked to.
+        if (startFullscreen_ && LOWORD(lParam) == HTCLIENT) {
+            HCURSOR shown = classCursor_ ? classCursor_ : LoadCursor(nullptr, IDC_ARROW);
+            SetCursor(showCursorWhenFullscreen_ ? shown : nullptr);
+            return TRUE;
+        }
+        break;
     case WM_CLOSE:
         // Everything goes inside this message: a caller that sent it finds
         // no device and no window when SendMessage returns.
