@@ -107,12 +107,11 @@ D3DMATRIX flipMatrix()
     return m;
 }
 
+// A key is held while the high bit of its asynchronous state is set.
 class AsyncKeyState : public KeyState {
 public:
     bool held(int virtualKey) override { return (GetAsyncKeyState(virtualKey) & 0x8000) != 0; }
 };
-
-AsyncKeyState asyncKeyState;
 
 } // namespace
 
@@ -150,8 +149,7 @@ D3dDevice::D3dDevice()
       boundVertexBuffer_(nullptr),
       boundIndexBuffer_(nullptr),
       flipped_(),
-      sphereMapped_(),
-      keyState_(&asyncKeyState)
+      sphereMapped_()
 {
     matrixStack_.reserve(16);
     setUseDepthBuffer(true);
@@ -460,14 +458,10 @@ void D3dDevice::setCursor(const uint8_t* data, const uint8_t* mask, int hotX, in
 
 void D3dDevice::pollKeys()
 {
+    AsyncKeyState keys;
     HeldKeyReceiver receiver(*this);
-    if (deliverHeldKeys(*keyState_, receiver))
+    if (deliverHeldKeys(keys, receiver))
         requestQuit();
-}
-
-void D3dDevice::setKeyState(KeyState* state)
-{
-    keyState_ = state ? state : &asyncKeyState;
 }
 
 // ------------------------------------------------- matrices, viewport ---

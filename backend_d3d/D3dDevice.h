@@ -11,8 +11,6 @@
 #include <string>
 #include <vector>
 
-class KeyState;
-
 // The device of racer_d3d: Direct3D 9 in a Win32 window, run by the
 // application framework host (D3dHost). The host's hooks drive the engine:
 // device creation ends in onInit, each frame polls the keys and ends in
@@ -113,10 +111,9 @@ public:
     HRESULT deleteDeviceObjects() override;
     LRESULT msgProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) override;
 
-    // Delivers the held keys of the key map; Escape closes the window.
+    // Delivers the held keys of the key map (GetAsyncKeyState); Escape
+    // closes the window.
     void pollKeys();
-    // Where pollKeys reads the keys from: GetAsyncKeyState unless set.
-    void setKeyState(KeyState* state);
 
     IDirect3DDevice9* d3dDevice() const { return direct3dDevice(); }
 
@@ -156,7 +153,6 @@ private:
     // mode is sphere mapping (whose transform the flip replaced).
     bool flipped_[stageCount];
     bool sphereMapped_[stageCount];
-    KeyState* keyState_;
     std::string title_;
 };
 
