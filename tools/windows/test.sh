@@ -46,14 +46,15 @@ trap 'wineserver -k >/dev/null 2>&1 || true' EXIT
 # window needs) inherit the standard output and error of the program that
 # starts them and outlive it; ctest reads a test's output to its end, so a
 # test that happened to start one would wait for it. They are started here
-# instead, with nothing to hold open: the services by a first program, the
-# desktop explicitly, on Wine's null graphics driver (nothing here draws),
-# kept for the whole run.
+# instead, with nothing to hold open, and kept for the whole run: the
+# services by a first program, the desktop (on Wine's null graphics driver:
+# nothing here draws) by a program that stays, Notepad in its invisible
+# window; the last call returns once the desktop is up.
 run_quietly() { "$@" </dev/null >/dev/null 2>&1; }
 run_quietly wine cmd.exe /c exit || die "Wine cannot run a program in $WINEPREFIX"
 run_quietly wine reg add 'HKCU\Software\Wine\Drivers' /v Graphics /d null /f ||
   die "cannot select Wine's null graphics driver"
-( run_quietly wine explorer.exe /desktop & )
+( run_quietly wine notepad.exe & )
 run_quietly wine rundll32.exe user32.dll,GetDesktopWindow ||
   die "Wine's desktop does not start in $WINEPREFIX"
 
