@@ -8,6 +8,7 @@ PACKAGES=(
   clang libclang-rt-14-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   zlib1g-dev libminizip-dev libdevil-dev libtinyxml-dev libfreetype-dev
+  libpng-dev libjpeg-dev
   libsdl1.2-dev libglew-dev libgl-dev libglu1-mesa-dev
   libgl1-mesa-dri mesa-utils
   libxmp-dev libsndfile1-dev
