@@ -285,3 +285,42 @@ TEST_F(TrueTypeTest, LoadFontPicksTheBuilderByExtensionAndRefusesBadInput)
     for (int h : {2, 0, -5, 100000})
         EXPECT_EQ(loadFont("a.ttf", "", 0, h), nullptr) << h;
 }
+
+// A damaged font whose glyphs come out thousands of pixels large (here
+// DejaVu Sans told it has 16 units to the em instead of 2048): FreeType
+// loads them, and the builder leaves them out instead of rendering them
+// whole and keeping pictures many cells wide.
+TEST_F(TrueTypeTest, GlyphsFarLargerThanTheirCellAreLeftOut)
+{
+    std::string font = dejaVu;
+    auto u16 = [&](size_t at) { return (unsigned(uint8_t(font[at])) << 8) | uint8_t(font[at + 1]); };
+    size_t head = 0;
+    for (unsigned t = 0, tables = u16(4); t < tables; ++t) {
+        const size_t record = 12 + 16 * size_t(t);
+        if (font.compare(record, 4, "head") == 0)
+            head = (size_t(u16(record + 8)) << 16) | u16(record + 10);
+    }
+    ASSERT_GT(head, 0u);
+    font[head + 18] = 0;   // unitsPerEm: 16
+    font[head + 19] = 16;
+
+    const int h = 20;
+    FT_Library library;
+    ASSERT_EQ(FT_Init_FreeType(&library), 0);
+    FT_Face face;
+    ASSERT_EQ(FT_New_Memory_Face(library, reinterpret_cast<const FT_Byte*>(font.data()),
+                                 static_cast<FT_Long>(font.size()), 0, &face),
+              0);
+    ASSERT_EQ(FT_Set_Char_Size(face, 0, (h - 2) * 64, 0, 0), 0);
+    ASSERT_EQ(FT_Load_Char(face, 'A', 0), 0);
+    EXPECT_GT(face->glyph->metrics.width, 4 * h * 64);
+    FT_Done_Face(face);
+    FT_Done_FreeType(library);
+
+    DataFile file("damaged.ttf", font.data(), static_cast<int>(font.size()));
+    TrueTypeFontBuilder builder;
+    std::unique_ptr<Font> built(builder.build(&file, "AW", 0, h));
+    ASSERT_TRUE(built);
+    EXPECT_EQ(built->glyph('A'), nullptr);
+    EXPECT_EQ(built->glyph('W'), nullptr);
+}
