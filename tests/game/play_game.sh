@@ -99,7 +99,8 @@ shot() {
 }
 
 # Presses KEY until the rectangle X0 Y0 X1 Y1 of the screen changes (by a
-# mean difference of MIN), at most three times.
+# mean difference of MIN), at most three times. The first changed screen,
+# about a second after the key, is kept as NAME.png when NAME is given.
 press_changing() {
     local key="$1" tries=0
     shot probe-before
@@ -107,7 +108,12 @@ press_changing() {
         press "$key" 1
         shot probe-after
         if $check differ "$shots/probe-before.png" "$shots/probe-after.png" "$2" "$3" "$4" "$5" "$6" >/dev/null; then
-            rm -f "$shots/probe-before.png" "$shots/probe-after.png"
+            rm -f "$shots/probe-before.png"
+            if [ -n "${7:-}" ]; then
+                mv "$shots/probe-after.png" "$shots/$7.png"
+            else
+                rm -f "$shots/probe-after.png"
+            fi
             return 0
         fi
         tries=$((tries + 1))
@@ -188,9 +194,15 @@ if [ "$mode" = one ]; then
     shot 05-ship-select-next
     expect differ "$shots/04-ship-select.png" "$shots/05-ship-select-next.png" 100 120 640 480 3
     press_changing Return 0 60 640 120 10
-    # The countdown runs for three ticks; a screenshot at once, another
-    # once the race is on.
-    shot 06-countdown
+    # The countdown runs for three ticks after the level has loaded: the
+    # screen is taken until its digit shows in the middle (a busy machine
+    # can be slow to load the level, or slow to take a screenshot), then
+    # once more when the race is on.
+    for wait in $(seq 20); do
+        shot 06-countdown
+        $check bright "$shots/06-countdown.png" 290 205 350 248 0.03 >/dev/null && break
+        sleep 0.2
+    done
     expect bright "$shots/06-countdown.png" 290 205 350 248 0.03
     sleep 4
     shot 07-race
@@ -209,7 +221,10 @@ else
     expect differ "$shots/02-ship-select-player1.png" "$shots/03-ship-select-player2.png" 150 75 300 115 3
     expect differ "$shots/02-ship-select-player1.png" "$shots/03-ship-select-player2.png" 100 415 540 442 3
     press Right 0.8
-    press_changing Return 0 60 640 120 10
+    # The countdown, with both ships on the start line.
+    press_changing Return 0 60 640 120 10 04-two-players-countdown
+    expect busy "$shots/04-two-players-countdown.png" 0 0 640 240 20
+    expect busy "$shots/04-two-players-countdown.png" 0 240 640 480 20
     if [ "$mode" = fps ]; then
         # Lines of the program's output printed while the race runs.
         first=$(wc -l <"$shots/output.log")
@@ -217,10 +232,10 @@ else
         echo "$((first + 1)) $(wc -l <"$shots/output.log")" >"$shots/race-lines.txt"
     fi
     sleep 4
-    shot 04-two-players
+    shot 05-two-players
     # Each half of the window holds its own view.
-    expect busy "$shots/04-two-players.png" 0 0 640 240 20
-    expect busy "$shots/04-two-players.png" 0 240 640 480 20
+    expect busy "$shots/05-two-players.png" 0 0 640 240 20
+    expect busy "$shots/05-two-players.png" 0 240 640 480 20
 fi
 
 # Escape is held for a few frames (nothing throttles it), and pressed again
