@@ -684,6 +684,12 @@ void GlDevice::setTextureStage(int stage)
 
 void GlDevice::setTexture(Texture* texture)
 {
+    // Without the multitexture extension OpenGL has one unit, and it holds
+    // stage 0: a second stage's texture would replace the part's own
+    // picture (a floor would show only its detail texture), so stages
+    // above 0 leave the unit alone.
+    if (singleUnitElsewhere())
+        return;
     if (texture) {
         glBindTexture(GL_TEXTURE_2D, static_cast<GlTexture*>(texture)->name());
         glEnable(GL_TEXTURE_2D);
@@ -782,6 +788,11 @@ void GlDevice::setLight(Light* light, bool enable)
 
 // -------------------------------------------------------- render states ---
 
+bool GlDevice::singleUnitElsewhere() const
+{
+    return !extensionsInUse_ && textureStage_ > 0;
+}
+
 void GlDevice::setRenderState(int type, int value)
 {
     renderStates_.set(type, value);
@@ -813,6 +824,9 @@ void GlDevice::setRenderState(int type, int value)
         }
         break;
     case RenderStateType::blendMode:
+        // A second stage's combination has no unit of its own to act on.
+        if (singleUnitElsewhere() && value != RenderStateValue::blendOff)
+            break;
         switch (value) {
         case RenderStateValue::blendOff:
             glDisable(GL_BLEND);
@@ -868,6 +882,8 @@ void GlDevice::setRenderState(int type, int value)
         }
         break;
     case RenderStateType::textureMode:
+        if (singleUnitElsewhere())
+            break;
         glTexParameterf(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_REPEAT);
         glTexParameterf(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_REPEAT);
         glEnableClientState(GL_TEXTURE_COORD_ARRAY);

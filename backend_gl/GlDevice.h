@@ -118,6 +118,9 @@ public:
     const ResourceRegistry& resources() const { return resources_; }
 
 private:
+    // The current stage is above 0 while OpenGL has only one unit (no
+    // multitexture): texture calls for that stage are not carried out.
+    bool singleUnitElsewhere() const;
     class HeldKeyReceiver;
     bool ensureExtensions();
 
