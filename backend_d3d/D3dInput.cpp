@@ -12,16 +12,7 @@ bool deliverHeldKeys(KeyState& state, KeyReceiver& receiver)
             continue;
         if (rows[i].virtualKey == VK_ESCAPE)
             return true;
-        const int key = rows[i].key;
-        if (receiver.hasConsole()) {
-            // Tested before the console sees the key: the key that opens the
-            // console still reaches the game, the one that closes it does not.
-            if (!receiver.consoleVisible())
-                receiver.gameKey(key);
-            receiver.consoleKey(key);
-        } else {
-            receiver.gameKey(key);
-        }
+        receiver.deliver(rows[i].key);
     }
     return false;
 }

@@ -1,16 +1,7 @@
 #ifndef QUORIN_D3DINPUT_H
 #define QUORIN_D3DINPUT_H
 
-// Where the held keys of one frame go: the game's onKey and, when one is
-// installed, the console.
-class KeyReceiver {
-public:
-    virtual ~KeyReceiver() {}
-    virtual void gameKey(int key) = 0;
-    virtual bool hasConsole() = 0;
-    virtual bool consoleVisible() = 0;
-    virtual void consoleKey(int key) = 0;
-};
+#include "KeyReceiver.h"
 
 // Which Win32 virtual keys are down now (GetAsyncKeyState in the program).
 class KeyState {

@@ -30,16 +30,7 @@ bool deliverHeldKeys(const uint8_t* keys, int keyCount, uint8_t buttons, KeyRece
     for (int i = 0; i < KeyMap::rowCount; ++i) {
         if (!held(keys, keyCount, rows[i].sdlKey))
             continue;
-        const int key = rows[i].key;
-        if (receiver.hasConsole()) {
-            // Tested before the console sees the key: the key that opens the
-            // console still reaches the game, the one that closes it does not.
-            if (!receiver.consoleVisible())
-                receiver.gameKey(key);
-            receiver.consoleKey(key);
-        } else {
-            receiver.gameKey(key);
-        }
+        receiver.deliver(rows[i].key);
     }
     return false;
 }

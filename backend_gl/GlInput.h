@@ -1,20 +1,11 @@
 #ifndef QUORIN_GLINPUT_H
 #define QUORIN_GLINPUT_H
 
+#include "KeyReceiver.h"
+
 #include <SDL/SDL_events.h>
 
 #include <cstdint>
-
-// Where the held keys of one loop turn go: the game's onKey and, when one
-// is installed, the console.
-class KeyReceiver {
-public:
-    virtual ~KeyReceiver() {}
-    virtual void gameKey(int key) = 0;
-    virtual bool hasConsole() = 0;
-    virtual bool consoleVisible() = 0;
-    virtual void consoleKey(int key) = 0;
-};
 
 // Delivers the held keys of one loop turn from SDL's key state (keyCount
 // bytes, a key is held when its byte is 1) and mouse-button mask.

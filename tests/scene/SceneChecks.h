@@ -28,8 +28,8 @@ struct SceneCheck {
     // OpenGL with its extensions (two texture units); Direct3D as well,
     // within sceneTolerance, unless direct3d says otherwise.
     Rgb expected;
-    // OpenGL 1.1 without extensions: one texture unit, so the mesh's
-    // stage-1 texture replaces stage 0's and is read with the first pair.
+    // OpenGL 1.1 without extensions: one texture unit, which keeps stage
+    // 0, so the mesh shows its first stage alone.
     Rgb coreOpenGl;
     const Direct3dDifference* direct3d;
 };
