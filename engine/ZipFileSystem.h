@@ -4,32 +4,57 @@
 #include "FileSystem.h"
 
 #include <string>
+#include <vector>
 
 // Reads the members of one zip archive, kept open for the object's life.
 // Member names are matched without regard to the case of letters; '/' and
-// '\' are different characters.
+// '\' are different characters. Archives with zip64 records are read like
+// any other; a member is read when it is stored or deflated (with or without
+// a data descriptor) and its bytes match its CRC-32.
 class ZipFileSystem : public FileSystem {
 public:
+    // Where a member that is in the archive but cannot be read is told of,
+    // one line naming the archive, the member and why.
+    using Report = void (*)(const std::string& problem);
+
     // A missing or unreadable archive still makes an object, whose every
     // open answers null.
     explicit ZipFileSystem(const std::string& archivePath);
     ~ZipFileSystem() override;
-    // Null for a missing member, an archive that cannot be read, an inflate
-    // error, a CRC-32 mismatch, a short read, or a stored size that cannot
-    // be true (larger than maxMemberSize or than its compressed data allows).
+    // Null for a missing member (said nowhere: the caller decides what that
+    // means), and, reported, for a member that is encrypted or compressed by
+    // any other method than store or deflate, holds damaged deflate data,
+    // does not match its CRC-32, or claims a size that cannot be true (larger
+    // than maxMemberSize or than its compressed data allows).
     DataFile* open(const std::string& path) override;
+
+    // Reports go to stderr until this is set; null sends them back there.
+    void setReport(Report report) { report_ = report; }
 
     bool isOpen() const { return handle_ != nullptr; }
     const std::string& archivePath() const { return archivePath_; }
 
     static constexpr unsigned long maxMemberSize = 256UL * 1024 * 1024;
 
+    // The name of a zip compression method ("bzip2" for 12), or "an unknown
+    // method" for a number no common tool writes.
+    static const char* methodName(unsigned long method);
+
 private:
     ZipFileSystem(const ZipFileSystem&) = delete;
     ZipFileSystem& operator=(const ZipFileSystem&) = delete;
 
+    void refuse(const std::string& path, const std::string& why) const;
+    // The member's `size` bytes, inflated or copied from its `packedSize`
+    // bytes at `offset` in the archive, into `bytes`; false with the reason
+    // when they are not all there or are not what the entry says.
+    bool readMember(unsigned long long offset, unsigned long long packedSize, bool deflated,
+                    unsigned long long size, std::vector<unsigned char>& bytes, std::string& why);
+
     std::string archivePath_;
     void* handle_;   // minizip's unzFile
+    void* stream_;   // the archive file minizip reads through, for the members' data
+    Report report_ = nullptr;
 };
 
 ZipFileSystem* createZipFileSystem(const std::string& archivePath);

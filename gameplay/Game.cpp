@@ -60,6 +60,9 @@ Game::Game()
         ZipFileSystem* zip = createZipFileSystem("quorin.zip");
         if (!zip->isOpen())
             ContentError::report("cannot open the data archive \"quorin.zip\" in the working directory");
+        // A member that is there but cannot be read is bad content, said
+        // with its reason (the loader that asked for it names it again).
+        zip->setReport(&ContentError::report);
         return zip;
     };
     openSoundManager = [] { return createFmodSoundManager(44100, true); };

@@ -13,7 +13,7 @@ PACKAGES=(
   libgl1-mesa-dri mesa-utils
   libxmp-dev libsndfile1-dev
   fonts-dejavu-core
-  python3 zip unzip
+  python3 zip unzip p7zip-full
   xvfb xauth xdotool x11-utils x11-apps imagemagick
   g++-mingw-w64-x86-64-posix mingw-w64-tools nasm dpkg-dev wine wine64
 )

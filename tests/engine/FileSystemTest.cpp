@@ -2,6 +2,7 @@
 #include "DiskFileSystem.h"
 #include "FileSystem.h"
 #include "FileWriter.h"
+#include "HostFiles.h"
 #include "MemoryFileSystem.h"
 #include "TestFiles.h"
 #include "ZipFileSystem.h"
@@ -11,6 +12,7 @@
 #include <cstring>
 #include <memory>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -54,6 +56,19 @@ public:
 };
 
 const std::string contentXml = "<content><ship>blue</ship></content>";
+
+// What an archive reports through ZipFileSystem::setReport.
+std::vector<std::string> reports;
+
+void keepReport(const std::string& problem)
+{
+    reports.push_back(problem);
+}
+
+std::string archiveFixture(const std::string& name)
+{
+    return std::string(QUORIN_ARCHIVE_FIXTURES) + "/" + name;
+}
 
 }
 
@@ -257,4 +272,102 @@ TEST_F(ZipFileSystemTest, DamagedMembersAreRefused)
         std::unique_ptr<DataFile> file(zip.open("level.txt"));
         EXPECT_EQ(file, nullptr) << c.what;
     }
+}
+
+// Archives packed by everyday tools from the same members
+// (fixtures/archives/make_archives.sh): each member comes back with exactly
+// its bytes, asked for in other letter cases, or is refused with a report
+// naming it and why; never other bytes.
+TEST(ZipFileSystemArchivers, EveryMemberReadsExactlyOrIsRefusedByName)
+{
+    struct Case {
+        const char* archive;
+        const char* refusal;   // null: every member reads
+    };
+    const Case cases[] = {
+        {"infozip-stored.zip", nullptr},        {"infozip-best.zip", nullptr},
+        {"infozip-descriptors.zip", nullptr},   {"infozip-zip64.zip", nullptr},
+        {"python-stored.zip", nullptr},         {"python-deflated.zip", nullptr},
+        {"python-descriptors.zip", nullptr},    {"python-zip64.zip", nullptr},
+        {"7zip-stored.zip", nullptr},           {"7zip-deflate.zip", nullptr},
+        {"python-bzip2.zip", "is compressed with bzip2 (method 12)"},
+        {"python-lzma.zip", "is compressed with LZMA (method 14)"},
+        {"7zip-deflate64.zip", "is compressed with Deflate64 (method 9)"},
+        {"7zip-bzip2.zip", "is compressed with bzip2 (method 12)"},
+        {"7zip-lzma.zip", "is compressed with LZMA (method 14)"},
+        {"7zip-ppmd.zip", "is compressed with PPMd (method 98)"},
+        {"infozip-encrypted.zip", "is encrypted"},
+        {"7zip-aes.zip", "is encrypted"},
+    };
+    // Stored name, the name asked for, and whether a tool may store it even
+    // when told to compress (an empty file holds nothing to compress).
+    const struct {
+        const char* name;
+        const char* asked;
+        bool empty;
+    } members[] = {
+        {"content.xml", "CONTENT.XML", false},
+        {"Pictures/Hud.PNG", "pictures/hud.png", false},
+        {"tracks/Level1.txt", "TRACKS/level1.TXT", false},
+        {"empty.txt", "Empty.txt", true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.archive);
+        ZipFileSystem zip(archiveFixture(c.archive));
+        ASSERT_TRUE(zip.isOpen());
+        zip.setReport(keepReport);
+        reports.clear();
+        for (const auto& member : members) {
+            std::string bytes = readHostFile(archiveFixture("members/") + member.name);
+            std::unique_ptr<DataFile> file(zip.open(member.asked));
+            if (file) {
+                EXPECT_EQ(file->path(), member.asked);
+                EXPECT_EQ(contentOf(*file), bytes) << member.name;
+                EXPECT_TRUE(!c.refusal || member.empty) << member.name << " read, not refused";
+                continue;
+            }
+            ASSERT_NE(c.refusal, nullptr) << member.name << " refused";
+            ASSERT_FALSE(reports.empty()) << member.name << " refused without a report";
+            EXPECT_NE(reports.back().find("member \"" + std::string(member.asked) + "\" " + c.refusal),
+                      std::string::npos)
+                << reports.back();
+        }
+        if (!c.refusal) {
+            EXPECT_TRUE(reports.empty()) << reports.front();
+        }
+
+        // Directory entries are empty members; a member that is not there is
+        // no problem to report.
+        reports.clear();
+        std::unique_ptr<DataFile> directory(zip.open("pictures/"));
+        ASSERT_NE(directory, nullptr);
+        EXPECT_EQ(directory->size(), 0);
+        EXPECT_EQ(zip.open("tracks/Level2.txt"), nullptr);
+        EXPECT_TRUE(reports.empty());
+    }
+}
+
+// zip -fz marks every uncompressed size as held in the entry's zip64 record:
+// without that record the size is unknown, and the member is refused.
+TEST(ZipFileSystemArchivers, AZip64SizeWithoutItsRecordIsRefused)
+{
+    std::string bytes = readHostFile(archiveFixture("infozip-zip64.zip"));
+    size_t entry = bytes.find(std::string("PK\1\2", 4));   // the first entry: content.xml
+    ASSERT_NE(entry, std::string::npos);
+    ASSERT_EQ(bytes.substr(entry + 46, 11), "content.xml");
+    ASSERT_EQ(read32(bytes, entry + 24), 0xFFFFFFFFu);
+    size_t extra = entry + 46 + 11;   // after the name "content.xml"
+    ASSERT_EQ(bytes.substr(extra, 4), std::string("\1\0\10\0", 4));
+    bytes[extra] = 0x55;   // the record is now of another kind
+
+    std::string dir = makeTestDirectory("zip64-record");
+    writeBytes(dir + "/quorin.zip", bytes);
+    ZipFileSystem zip(dir + "/quorin.zip");
+    zip.setReport(keepReport);
+    reports.clear();
+    EXPECT_EQ(zip.open("content.xml"), nullptr);
+    ASSERT_EQ(reports.size(), 1u);
+    EXPECT_NE(reports[0].find("\"content.xml\" lacks the zip64 record"), std::string::npos) << reports[0];
+    std::unique_ptr<DataFile> other(zip.open("tracks/Level1.txt"));
+    EXPECT_NE(other, nullptr);
 }

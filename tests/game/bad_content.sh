@@ -2,9 +2,11 @@
 # The game with bad content under Xvfb: no quorin.zip, an archive whose
 # content.xml lacks the ships, and the shipped archive (beside PROGRAM) with
 # a hostile picture in place of a shipped one: a grey map on which the image
-# library frees twice, a GIF that asks it for 4 GiB. Each run must print a
-# content error naming what is missing or refused and exit with status 1,
-# with no sanitizer report:
+# library frees twice, a GIF that asks it for 4 GiB; and the shipped archive
+# with one picture compressed with bzip2, which the game does not read. Each
+# run must print a content error naming what is missing or refused (for the
+# bzip2 member, also its method) and exit with status 1, with no sanitizer
+# report:
 #
 #     tests/game/bad_content.sh [--wine WINE_ROOT] PROGRAM WORK_DIR
 #
@@ -97,6 +99,15 @@ with zipfile.ZipFile(source) as z, zipfile.ZipFile(target, "w", zipfile.ZIP_DEFL
 PY
 done
 
+mkdir -p "$work/bzip2-member"
+python3 - "$(dirname "$program")/quorin.zip" "$work/bzip2-member/quorin.zip" pictures/hud.png <<'PY'
+import sys, zipfile
+source, target, member = sys.argv[1:]
+with zipfile.ZipFile(source) as z, zipfile.ZipFile(target, "w", zipfile.ZIP_DEFLATED) as out:
+    for name in z.namelist():
+        out.writestr(name, z.read(name), zipfile.ZIP_BZIP2 if name == member else zipfile.ZIP_DEFLATED)
+PY
+
 xvfb_start || exit 1
 if [ -n "$wine_root" ]; then
     source "$here/../xvfb/wine.sh"
@@ -107,6 +118,7 @@ run_case no-ships '"ships"'
 for ((i = 0; i < ${#hostile_pictures[@]}; i += 3)); do
     run_case "${hostile_pictures[i]}" "\"${hostile_pictures[i + 1]}\""
 done
+run_case bzip2-member '"pictures/hud.png" is compressed with bzip2'
 if [ -z "$wine_root" ]; then
     mkdir -p "$work/no-window"
     (cd "$work/no-window" && SDL_VIDEODRIVER=dummy timeout 60 "$program") >"$work/no-window/output.log" 2>&1
