@@ -8,7 +8,9 @@ Pictures also come in the other formats the engine reads (BMP of 1 to 32
 bits, raw and run-length TGA, baseline, progressive and grey JPEG,
 interlaced and palette PNG), made with ImageMagick's convert when it is
 installed. Sounds get AU and AIFF copies of a WAV member. Zip seeds are
-small archives of a few members, stored and deflated.
+small archives of a few members, stored, deflated, with zip64 records or
+data descriptors, bzip2 and LZMA, and the engine tests' archives made by
+Info-ZIP, python3's zipfile and 7-Zip.
 """
 import io
 import os
@@ -168,13 +170,40 @@ def main():
         put(os.path.join(out, "binary_mesh_fuzzer"), name, m.cmsh_bytes(*args))
         put(os.path.join(out, "xml_mesh_fuzzer"), name, m.msh_text(*args).encode())
 
-    # Zip archives: a few small members, stored and deflated.
+    # Zip archives: a few small members, stored and deflated, with zip64
+    # records and with data descriptors (written as to a pipe), and in the
+    # methods that are refused; and the engine tests' archives from
+    # everyday tools.
+    fixtures = os.path.join(os.path.dirname(os.path.abspath(tools)), "tests", "engine", "fixtures",
+                            "archives")
+    for name in sorted(os.listdir(fixtures)) if os.path.isdir(fixtures) else []:
+        if name.endswith(".zip"):
+            with open(os.path.join(fixtures, name), "rb") as f:
+                put(os.path.join(out, "zip_fuzzer"), name, f.read())
     small = [n for n in sorted(members, key=lambda n: len(members[n])) if len(members[n]) < 3000][:4]
-    for method, label in ((zipfile.ZIP_STORED, "stored"), (zipfile.ZIP_DEFLATED, "deflated")):
+
+    class Pipe(io.RawIOBase):
+        def __init__(self, out):
+            self.out = out
+        def writable(self):
+            return True
+        def write(self, b):
+            return self.out.write(b)
+
+    variants = (("stored", zipfile.ZIP_STORED, {}), ("deflated", zipfile.ZIP_DEFLATED, {}),
+                ("zip64", zipfile.ZIP_DEFLATED, {"force_zip64": True}),
+                ("descriptors", zipfile.ZIP_DEFLATED, {"pipe": True}),
+                ("bzip2", zipfile.ZIP_BZIP2, {}), ("lzma", zipfile.ZIP_LZMA, {}))
+    for label, method, how in variants:
         buffer = io.BytesIO()
-        with zipfile.ZipFile(buffer, "w", method) as z:
+        target = Pipe(buffer) if how.get("pipe") else buffer
+        with zipfile.ZipFile(target, "w", method) as z:
             for name in small:
-                z.writestr(name, members[name])
+                if how:
+                    with z.open(name, "w", force_zip64=how.get("force_zip64", False)) as member:
+                        member.write(members[name])
+                else:
+                    z.writestr(name, members[name])
         put(os.path.join(out, "zip_fuzzer"), label + ".zip", buffer.getvalue())
 
 

@@ -1,16 +1,20 @@
 // Zip archives: the input is written to a file (the archive reader opens a
 // path; the file goes afterwards), then every member it lists is read
 // through ZipFileSystem, also under a name in other letter cases. A member
-// that is read has the size its entry declares and is never larger than the
-// reader's limit.
+// asked for by a name the archive holds is either read or reported once,
+// never both and never neither; a member that is read has the CRC-32 its
+// entry declares, the size it declares (unless that is held in a zip64
+// record) and is never larger than the reader's limit.
 #include "DataFile.h"
 #include "ZipFileSystem.h"
 
 #include <unistd.h>
 #include <unzip.h>
+#include <zlib.h>
 
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <memory>
 #include <string>
 #include <vector>
@@ -27,23 +31,38 @@ const std::string& archivePath()
     return path;
 }
 
-// Up to 64 member names with their declared sizes, straight from minizip.
-std::vector<std::pair<std::string, unsigned long>> members(const std::string& path)
+struct Member {
+    std::string name;
+    ZPOS64_T size;      // 0xFFFFFFFF: held in a zip64 record
+    unsigned long crc;
+    bool findable;      // the name survives as a C string minizip can look up
+};
+
+// Up to 64 members, straight from minizip's directory.
+std::vector<Member> members(const std::string& path)
 {
-    std::vector<std::pair<std::string, unsigned long>> names;
-    unzFile zip = unzOpen(path.c_str());
+    std::vector<Member> found;
+    unzFile zip = unzOpen64(path.c_str());
     if (!zip)
-        return names;
-    for (int status = unzGoToFirstFile(zip); status == UNZ_OK && names.size() < 64;
+        return found;
+    for (int status = unzGoToFirstFile(zip); status == UNZ_OK && found.size() < 64;
          status = unzGoToNextFile(zip)) {
         char name[512];
-        unz_file_info info;
-        if (unzGetCurrentFileInfo(zip, &info, name, sizeof name, nullptr, 0, nullptr, 0) != UNZ_OK)
+        unz_file_info64 info;
+        if (unzGetCurrentFileInfo64(zip, &info, name, sizeof name, nullptr, 0, nullptr, 0) != UNZ_OK)
             break;
-        names.emplace_back(name, info.uncompressed_size);
+        bool whole = info.size_filename < 256 && std::strlen(name) == info.size_filename;
+        found.push_back({whole ? name : "", info.uncompressed_size, info.crc, whole});
     }
     unzClose(zip);
-    return names;
+    return found;
+}
+
+int reports = 0;
+
+void countReport(const std::string&)
+{
+    ++reports;
 }
 
 }
@@ -58,17 +77,36 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     std::fclose(out);
 
     std::unique_ptr<ZipFileSystem> archive(createZipFileSystem(path));
-    for (const auto& member : members(path)) {
-        std::unique_ptr<DataFile> file(archive->open(member.first));
+    archive->setReport(countReport);
+    std::vector<std::string> seen;   // names in lower case
+    for (const Member& member : members(path)) {
+        if (!member.findable || !archive->isOpen())
+            continue;
+        std::string lower = member.name, upper = member.name;
+        for (size_t i = 0; i < lower.size(); ++i) {
+            char c = lower[i];
+            lower[i] = c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c;
+            upper[i] = c >= 'a' && c <= 'z' ? static_cast<char>(c - 32) : c;
+        }
+        // An earlier entry of the same name in other letter cases is the one
+        // found: this entry's size and CRC-32 say nothing about it.
+        bool first = true;
+        for (const std::string& name : seen)
+            first = first && name != lower;
+        seen.push_back(lower);
+
+        reports = 0;
+        std::unique_ptr<DataFile> file(archive->open(member.name));
+        if (file ? reports != 0 : reports != 1)
+            std::abort();
         if (file) {
-            if (static_cast<unsigned long>(file->size()) != member.second ||
-                member.second > ZipFileSystem::maxMemberSize)
+            unsigned long long size = static_cast<unsigned long long>(file->size());
+            if (size > ZipFileSystem::maxMemberSize)
+                std::abort();
+            uLong crc = crc32(0, file->data(), static_cast<uInt>(size));
+            if (first && ((member.size != 0xFFFFFFFFu && size != member.size) || crc != member.crc))
                 std::abort();
         }
-        std::string upper = member.first;
-        for (char& c : upper)
-            if (c >= 'a' && c <= 'z')
-                c = static_cast<char>(c - 32);
         std::unique_ptr<DataFile> again(archive->open(upper));
     }
     std::unique_ptr<DataFile> missing(archive->open("no/such/member"));
