@@ -331,6 +331,11 @@ int D3dHost::run()
     for (;;) {
         if (active_) {
             if (!PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
+                // Looking for messages can deliver sent ones (Wine hands on
+                // the window manager's minimise that way): the window may
+                // have become inactive meanwhile.
+                if (!active_)
+                    continue;
                 if (deviceLost_)
                     Sleep(100);
                 if (FAILED(renderFrame()))

@@ -17,6 +17,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -1218,4 +1219,67 @@ TEST(D3dHost, TheFrameClockStopsWhileTheGameDoesNotRun)
     EXPECT_EQ(device.pausedFrames, (std::vector<int>{1, 1, 1, 1, 1})) << "the window stayed active in a pause";
     for (size_t i = 0; i < device.elapsed.size(); ++i)
         EXPECT_LT(device.elapsed[i], 0.5f) << "frame " << i + 1 << " was given the time away";
+}
+
+namespace {
+
+// Minimised and restored by a window manager (tests/d3d/wine-minimise.sh
+// drives it from outside, as a player's clicks would): Wine hears of it from
+// the X server and tells the window as Windows does. The host's clock runs
+// on this test's counter, and the minimise lasts a minute of it.
+class ManagedMinimiseDevice : public TestDevice {
+public:
+    int64_t now = 0;
+    bool minimised = false;
+    bool inactiveWhileMinimised = false;
+    bool restored = false;
+    int framesWhileMinimised = 0;
+    std::vector<float> elapsedAfterRestore;
+    ULONGLONG started = GetTickCount64();
+
+    int64_t counterTicks() override { return ++now; }
+    int64_t counterFrequency() override { return 1000; }
+    void onFrame(float seconds) override
+    {
+        if (restored)
+            elapsedAfterRestore.push_back(seconds);
+        else if (minimised)
+            ++framesWhileMinimised;
+        TestDevice::onFrame(seconds);
+    }
+    void frame() override
+    {
+        if (elapsedAfterRestore.size() == 3 || GetTickCount64() - started > 90000)
+            requestQuit();
+    }
+    LRESULT msgProc(HWND w, UINT message, WPARAM wParam, LPARAM lParam) override
+    {
+        const LRESULT result = TestDevice::msgProc(w, message, wParam, lParam);
+        if (message == WM_SIZE && wParam == SIZE_MINIMIZED && !minimised) {
+            minimised = true;
+            inactiveWhileMinimised = !active();
+            now += 60000;
+        } else if (message == WM_SIZE && wParam != SIZE_MINIMIZED && minimised) {
+            restored = true;
+        }
+        return result;
+    }
+};
+
+} // namespace
+
+TEST(D3dHost, AMinimiseByTheWindowManagerStopsTheClock)
+{
+    if (!std::getenv("QUORIN_WINDOW_MANAGER"))
+        GTEST_SKIP() << "needs a window manager that minimises the window (tests/d3d/wine-minimise.sh)";
+    ManagedMinimiseDevice device;
+    device.framesToRun = -1;
+    ASSERT_EQ(device.start(), 0);
+    ASSERT_TRUE(device.minimised) << "the window manager's minimise did not reach the window";
+    EXPECT_TRUE(device.inactiveWhileMinimised);
+    EXPECT_EQ(device.framesWhileMinimised, 0);
+    ASSERT_TRUE(device.restored) << "the restore did not reach the window";
+    ASSERT_EQ(device.elapsedAfterRestore.size(), 3u) << "the game did not run again after the restore";
+    for (float seconds : device.elapsedAfterRestore)
+        EXPECT_LT(seconds, 0.5f) << "a frame was given the time the window was minimised";
 }
