@@ -17,13 +17,13 @@
 //            creation; initDeviceObjects; restoreDeviceObjects
 //   run:     per frame frameMove, render, then present; a paint message of
 //            an inactive window renders alone
+//   close:   invalidateDeviceObjects, deleteDeviceObjects, device and
+//            Direct3D released, finalCleanup, window destroyed
 //
 // The window is active, and frames run, while it is neither minimised nor
 // held by a move, size or menu loop and the program is the one in front
 // (WM_ACTIVATEAPP). The frame clock stops whenever the window is inactive,
 // so the first frame after it is given only the time since it came back.
-//   close:   invalidateDeviceObjects, deleteDeviceObjects, device and
-//            Direct3D released, finalCleanup, window destroyed
 //
 // A change of the window's size is stored and does not reset the device:
 // the back buffer keeps the creation size and is stretched when presented.
