@@ -458,6 +458,10 @@ void D3dDevice::setCursor(const uint8_t* data, const uint8_t* mask, int hotX, in
 
 void D3dDevice::pollKeys()
 {
+    // The asynchronous key state is the whole desktop's: keys typed into
+    // another program's window are not the player's.
+    if (!window() || GetForegroundWindow() != window())
+        return;
     AsyncKeyState keys;
     HeldKeyReceiver receiver(*this);
     if (deliverHeldKeys(keys, receiver))
@@ -592,12 +596,14 @@ void D3dDevice::drawTriangle(const Vertex v[3])
     IDirect3DDevice9* device = d3dDevice();
     if (!v || !device || !triangleVertices_ || !triangleIndices_)
         return;
-    Vertex* target = static_cast<D3dVertexBuffer*>(triangleVertices_)->lockToRewrite();
+    D3dVertexBuffer* vertices = static_cast<D3dVertexBuffer*>(triangleVertices_);
+    Vertex* target = vertices->lockToRewrite();
     std::memcpy(target, v, 3 * sizeof(Vertex));
     triangleVertices_->unlock();
     setVertexBuffer(triangleVertices_);
     setIndexBuffer(triangleIndices_);
-    device->DrawPrimitive(D3DPT_TRIANGLELIST, 0, 1);
+    if (vertices->buffer())
+        device->DrawPrimitive(D3DPT_TRIANGLELIST, 0, 1);
     primitivesDrawn_ += 1;
 }
 
@@ -611,8 +617,10 @@ void D3dDevice::drawIndexed(int minVertex, int vertexCount, int startIndex, int 
                      startIndex, startIndex + indexCount - 1, boundIndexBuffer_->count());
         return;
     }
-    // Whole triangles only; the counter takes every index.
-    if (indexCount >= 3)
+    // Whole triangles only; the counter takes every index. Buffers that
+    // Direct3D refused draw nothing.
+    if (indexCount >= 3 && static_cast<D3dVertexBuffer*>(boundVertexBuffer_)->buffer() &&
+        static_cast<D3dIndexBuffer*>(boundIndexBuffer_)->buffer())
         device->DrawIndexedPrimitive(D3DPT_TRIANGLELIST, 0, minVertex, vertexCount, startIndex,
                                      indexCount / 3);
     primitivesDrawn_ += indexCount;
@@ -628,7 +636,7 @@ void D3dDevice::drawStrip(int firstVertex, int count)
                      firstVertex, firstVertex + count - 1, boundVertexBuffer_->count());
         return;
     }
-    if (count >= 3)
+    if (count >= 3 && static_cast<D3dVertexBuffer*>(boundVertexBuffer_)->buffer())
         device->DrawPrimitive(D3DPT_TRIANGLESTRIP, firstVertex, count - 2);
     primitivesDrawn_ += count + 2;
 }
@@ -643,8 +651,9 @@ void D3dDevice::setRenderTarget(Texture* target)
     IDirect3DSurface9* surface = target ? static_cast<D3dTexture*>(target)->surface() : screenSurface_;
     if (surface)
         device->SetRenderTarget(0, surface);
-    else
+    else if (!target || !target->isRenderTarget())
         std::fprintf(stderr, "racer_d3d: a texture that is no render target cannot be drawn into\n");
+    // A render target Direct3D refused was told of when it was made.
     beginFrame();
     sceneOpen_ = true;
 }

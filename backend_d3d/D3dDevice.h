@@ -112,7 +112,7 @@ public:
     LRESULT msgProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) override;
 
     // Delivers the held keys of the key map (GetAsyncKeyState); Escape
-    // closes the window.
+    // closes the window. Nothing while another window is in front.
     void pollKeys();
 
     IDirect3DDevice9* d3dDevice() const { return direct3dDevice(); }

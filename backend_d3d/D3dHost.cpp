@@ -29,20 +29,6 @@ bool kindSupported(const D3DCAPS9& caps, DWORD kind)
     return !(kind & D3DCREATE_PUREDEVICE) || (caps.DevCaps & D3DDEVCAPS_PUREDEVICE);
 }
 
-int64_t counterNow()
-{
-    LARGE_INTEGER now;
-    QueryPerformanceCounter(&now);
-    return now.QuadPart;
-}
-
-int64_t counterFrequency()
-{
-    LARGE_INTEGER frequency;
-    QueryPerformanceFrequency(&frequency);
-    return frequency.QuadPart;
-}
-
 } // namespace
 
 D3dHost::D3dHost()
@@ -66,6 +52,8 @@ D3dHost::D3dHost()
       behaviorFlags_(0),
       ready_(false),
       minimized_(false),
+      inModalLoop_(false),
+      programInFront_(true),
       active_(false),
       closing_(false),
       destroying_(false),
@@ -133,6 +121,29 @@ LRESULT D3dHost::msgProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam
     return handleMessage(window, message, wParam, lParam);
 }
 
+int64_t D3dHost::counterTicks()
+{
+    LARGE_INTEGER now;
+    QueryPerformanceCounter(&now);
+    return now.QuadPart;
+}
+
+int64_t D3dHost::counterFrequency()
+{
+    LARGE_INTEGER frequency;
+    QueryPerformanceFrequency(&frequency);
+    return frequency.QuadPart;
+}
+
+void D3dHost::updateActivity()
+{
+    active_ = ready_ && !minimized_ && !inModalLoop_ && programInFront_;
+    if (active_ && clock_.paused())
+        clock_.resume(counterTicks());
+    else if (!active_ && !clock_.paused())
+        clock_.pause(counterTicks());
+}
+
 // ------------------------------------------------------------- failures ---
 
 void D3dHost::reportFailure(const char* text)
@@ -169,6 +180,8 @@ HRESULT D3dHost::create(HINSTANCE instance)
     closing_ = false;
     deviceLost_ = false;
     behaviorFlags_ = 0;
+    inModalLoop_ = false;
+    programInFront_ = true;
 
     direct3d_ = Direct3DCreate9(sdkVersion);
     if (!direct3d_) {
@@ -235,9 +248,9 @@ HRESULT D3dHost::create(HINSTANCE instance)
     if (!device_)
         return S_OK;   // closed while the device objects were made
 
-    clock_.start(counterFrequency(), counterNow());
+    clock_.start(counterFrequency(), counterTicks());
     ready_ = true;
-    active_ = !minimized_;
+    updateActivity();
     return S_OK;
 }
 
@@ -318,6 +331,11 @@ int D3dHost::run()
     for (;;) {
         if (active_) {
             if (!PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
+                // Looking for messages can deliver sent ones (Wine hands on
+                // the window manager's minimise that way): the window may
+                // have become inactive meanwhile.
+                if (!active_)
+                    continue;
                 if (deviceLost_)
                     Sleep(100);
                 if (FAILED(renderFrame()))
@@ -357,7 +375,7 @@ HRESULT D3dHost::renderFrame()
         deviceLost_ = false;
     }
 
-    if (!clock_.tick(counterNow()))
+    if (!clock_.tick(counterTicks()))
         return S_OK;   // no time has passed: no frame
     elapsedSeconds_ = clock_.elapsed();
 
@@ -386,7 +404,7 @@ HRESULT D3dHost::resetDevice()
 void D3dHost::releaseDevice()
 {
     ready_ = false;
-    active_ = false;
+    updateActivity();
     if (device_) {
         invalidateDeviceObjects();
         deleteDeviceObjects();
@@ -453,7 +471,24 @@ LRESULT D3dHost::handleMessage(HWND window, UINT message, WPARAM wParam, LPARAM 
             clientWidth_ = LOWORD(lParam);
             clientHeight_ = HIWORD(lParam);
         }
-        active_ = ready_ && !minimized_;
+        updateActivity();
+        break;
+    case WM_ACTIVATEAPP:
+        // Another program came in front, or this one again.
+        programInFront_ = wParam != FALSE;
+        updateActivity();
+        break;
+    case WM_ENTERSIZEMOVE:
+    case WM_ENTERMENULOOP:
+        // Windows runs a loop of its own until the move, size or menu ends:
+        // no frame is drawn meanwhile.
+        inModalLoop_ = true;
+        updateActivity();
+        break;
+    case WM_EXITSIZEMOVE:
+    case WM_EXITMENULOOP:
+        inModalLoop_ = false;
+        updateActivity();
         break;
     case WM_SETCURSOR:
         // A window shows its class cursor; full screen shows it only when

@@ -16,9 +16,14 @@
 //            vertex-processing kind); window; oneTimeSceneInit; device
 //            creation; initDeviceObjects; restoreDeviceObjects
 //   run:     per frame frameMove, render, then present; a paint message of
-//            an inactive (minimised) window renders alone
+//            an inactive window renders alone
 //   close:   invalidateDeviceObjects, deleteDeviceObjects, device and
 //            Direct3D released, finalCleanup, window destroyed
+//
+// The window is active, and frames run, while it is neither minimised nor
+// held by a move, size or menu loop and the program is the one in front
+// (WM_ACTIVATEAPP). The frame clock stops whenever the window is inactive,
+// so the first frame after it is given only the time since it came back.
 //
 // A change of the window's size is stored and does not reset the device:
 // the back buffer keeps the creation size and is stretched when presented.
@@ -50,7 +55,8 @@ public:
     HWND window() const { return window_; }
     IDirect3D9* direct3d() const { return direct3d_; }
     IDirect3DDevice9* direct3dDevice() const { return device_; }
-    // Rendering: the window exists with its device and is not minimised.
+    // Rendering: the window exists with its device, is not minimised nor in
+    // a move, size or menu loop, and the program is in front.
     bool active() const { return active_; }
     // Seconds of the current frame; 0 for a repaint.
     float elapsedSeconds() const { return elapsedSeconds_; }
@@ -79,6 +85,9 @@ protected:
     LRESULT handleMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
     // Shows a failure of the host: stderr and a message box.
     virtual void reportFailure(const char* text);
+    // The frame clock's source: QueryPerformanceCounter and its frequency.
+    virtual int64_t counterTicks();
+    virtual int64_t counterFrequency();
 
 private:
     D3dHost(const D3dHost&) = delete;
@@ -94,6 +103,8 @@ private:
     void unregisterClass();
     void fail(const char* text);
     void closeAfterFailure(const char* text);
+    // Active or not from the flags below; the clock stops and runs with it.
+    void updateActivity();
 
     std::string title_;
     int creationWidth_;
@@ -117,6 +128,8 @@ private:
     DWORD behaviorFlags_;
     bool ready_;
     bool minimized_;
+    bool inModalLoop_;
+    bool programInFront_;
     bool active_;
     bool closing_;
     bool destroying_;

@@ -11,7 +11,7 @@ unsigned long D3dIndexBuffer::lockFlags(bool)
 }
 
 D3dIndexBuffer::D3dIndexBuffer(bool dynamic, int count, IDirect3DIndexBuffer9* buffer)
-    : IndexBuffer(dynamic, count), buffer_(buffer), lockedSpare_(false)
+    : IndexBuffer(dynamic, count), buffer_(buffer), lockedSpare_(false), lockRefusalReported_(false)
 {
 }
 
@@ -29,8 +29,12 @@ uint32_t* D3dIndexBuffer::lock()
         lockedSpare_ = false;
         return static_cast<uint32_t*>(data);
     }
-    std::fprintf(stderr, "racer_d3d: Direct3D refuses to lock an index buffer of %d indices; "
-                         "what is written is dropped\n", count_);
+    // A buffer without its Direct3D part was reported when it was made.
+    if (buffer_ && !lockRefusalReported_) {
+        std::fprintf(stderr, "racer_d3d: Direct3D refuses to lock an index buffer of %d indices; "
+                             "what is written is dropped\n", count_);
+        lockRefusalReported_ = true;
+    }
     if (spare_.size() < static_cast<size_t>(count_) + 1)
         spare_.resize(static_cast<size_t>(count_) + 1);
     lockedSpare_ = true;
@@ -53,20 +57,23 @@ D3dIndexBuffer* createD3dIndexBuffer(bool dynamic, int count)
     }
     D3dDevice* device = D3dDevice::current();
     IDirect3DDevice9* d3dDevice = device ? device->d3dDevice() : nullptr;
-    if (!d3dDevice) {
-        std::fprintf(stderr, "racer_d3d: no index buffer can be made while there is no Direct3D device\n");
-        return nullptr;
-    }
-    // Direct3D has no empty buffers: an empty one still gets one index.
-    const UINT bytes = static_cast<UINT>((count > 0 ? count : 1) * sizeof(uint32_t));
     IDirect3DIndexBuffer9* buffer = nullptr;
-    const HRESULT result = d3dDevice->CreateIndexBuffer(
-        bytes, dynamic ? D3DUSAGE_DYNAMIC | D3DUSAGE_WRITEONLY : D3DUSAGE_WRITEONLY, D3DFMT_INDEX32,
-        dynamic ? D3DPOOL_DEFAULT : D3DPOOL_MANAGED, &buffer, nullptr);
-    if (FAILED(result)) {
-        std::fprintf(stderr, "racer_d3d: Direct3D refuses an index buffer of %d indices (error 0x%08lX)\n",
-                     count, static_cast<unsigned long>(result));
-        return nullptr;
+    if (!d3dDevice) {
+        std::fprintf(stderr, "racer_d3d: an index buffer of %d indices made while there is no Direct3D "
+                             "device draws nothing\n", count);
+    } else {
+        // Direct3D has no empty buffers: an empty one still gets one index.
+        const UINT bytes = static_cast<UINT>((count > 0 ? count : 1) * sizeof(uint32_t));
+        const HRESULT result = d3dDevice->CreateIndexBuffer(
+            bytes, dynamic ? D3DUSAGE_DYNAMIC | D3DUSAGE_WRITEONLY : D3DUSAGE_WRITEONLY, D3DFMT_INDEX32,
+            dynamic ? D3DPOOL_DEFAULT : D3DPOOL_MANAGED, &buffer, nullptr);
+        if (FAILED(result)) {
+            std::fprintf(stderr, "racer_d3d: Direct3D refuses an index buffer of %d indices (error 0x%08lX); "
+                                 "it draws nothing\n", count, static_cast<unsigned long>(result));
+            buffer = nullptr;
+        }
     }
+    // Without its Direct3D part the buffer still takes what the game
+    // writes (into a spare copy), so the game goes on.
     return new D3dIndexBuffer(dynamic, count, buffer);
 }

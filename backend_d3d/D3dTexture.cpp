@@ -12,6 +12,7 @@ D3dTexture::D3dTexture(bool renderTarget, int width, int height, std::vector<uin
       texture_(texture),
       surface_(surface),
       dirty_(false),
+      lockRefusalReported_(false),
       texels_(std::move(texels))
 {
     if (!renderTarget_)
@@ -42,10 +43,15 @@ void D3dTexture::unlock()
 
 void D3dTexture::upload(unsigned flags)
 {
+    // A texture without its Direct3D part was reported when it was made.
+    if (!texture_)
+        return;
     D3DLOCKED_RECT locked = {};
-    if (!texture_ || FAILED(texture_->LockRect(0, &locked, nullptr, flags))) {
-        std::fprintf(stderr, "racer_d3d: Direct3D refuses to lock a texture of %d x %d; its picture is not updated\n",
-                     width_, height_);
+    if (FAILED(texture_->LockRect(0, &locked, nullptr, flags))) {
+        if (!lockRefusalReported_)
+            std::fprintf(stderr, "racer_d3d: Direct3D refuses to lock a texture of %d x %d; its picture "
+                                 "is not updated\n", width_, height_);
+        lockRefusalReported_ = true;
         return;
     }
     const size_t rowBytes = static_cast<size_t>(textureWidth_) * sizeof(uint32_t);
@@ -59,16 +65,17 @@ void D3dTexture::upload(unsigned flags)
 
 D3dTexture* createD3dTexture(bool renderTarget, const uint32_t* pixels, int width, int height)
 {
-    D3dDevice* device = D3dDevice::current();
-    IDirect3DDevice9* d3dDevice = device ? device->d3dDevice() : nullptr;
-    if (!d3dDevice) {
-        std::fprintf(stderr, "racer_d3d: no texture can be made while there is no Direct3D device\n");
-        return nullptr;
-    }
     std::vector<uint32_t> texels = buildTextureTexels(pixels, width, height);
     if (texels.empty()) {
         std::fprintf(stderr, "racer_d3d: cannot create a texture of %d x %d pixels\n", width, height);
         return nullptr;
+    }
+    D3dDevice* device = D3dDevice::current();
+    IDirect3DDevice9* d3dDevice = device ? device->d3dDevice() : nullptr;
+    if (!d3dDevice) {
+        std::fprintf(stderr, "racer_d3d: a texture of %d x %d pixels made while there is no Direct3D "
+                             "device shows nothing\n", width, height);
+        return new D3dTexture(renderTarget, width, height, std::move(texels), nullptr, nullptr);
     }
 
     IDirect3DTexture9* texture = nullptr;
@@ -86,11 +93,17 @@ D3dTexture* createD3dTexture(bool renderTarget, const uint32_t* pixels, int widt
                                           D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, &texture, nullptr);
     }
     if (FAILED(result)) {
-        std::fprintf(stderr, "racer_d3d: Direct3D refuses a %stexture of %d x %d pixels (error 0x%08lX)\n",
+        std::fprintf(stderr, "racer_d3d: Direct3D refuses a %stexture of %d x %d pixels (error 0x%08lX); "
+                             "it shows nothing\n",
                      renderTarget ? "render-target " : "", width, height, static_cast<unsigned long>(result));
+        if (surface)
+            surface->Release();
         if (texture)
             texture->Release();
-        return nullptr;
+        texture = nullptr;
+        surface = nullptr;
     }
+    // Without its Direct3D part the texture keeps its copy of the texels,
+    // which lock hands out as ever, so the game goes on.
     return new D3dTexture(renderTarget, width, height, std::move(texels), texture, surface);
 }

@@ -19,6 +19,7 @@ struct IDirect3DSurface9;
 class D3dTexture : public Texture {
 public:
     // Use createD3dTexture: the texels and the Direct3D texture come first.
+    // texture (and surface) may be null: Direct3D refused them.
     D3dTexture(bool renderTarget, int width, int height, std::vector<uint32_t>&& texels,
                IDirect3DTexture9* texture, IDirect3DSurface9* surface);
     ~D3dTexture() override;
@@ -36,13 +37,16 @@ private:
     IDirect3DTexture9* texture_;
     IDirect3DSurface9* surface_;
     bool dirty_;
+    bool lockRefusalReported_;
     std::vector<uint32_t> texels_;
 };
 
 // A new texture of the asked size on the current D3dDevice, filled from
 // width x height pixels (top row first) or all zero without pixels. Null,
-// with a message on stderr, for a side that is not positive or too large,
-// when Direct3D refuses the texture, or while there is no Direct3D device.
+// with a message on stderr, only for a side that is not positive or too
+// large for the copy in memory. When Direct3D refuses the texture, or while
+// there is no Direct3D device, the texture comes without its Direct3D part
+// (told once on stderr): it locks and unlocks as ever and shows nothing.
 D3dTexture* createD3dTexture(bool renderTarget, const uint32_t* pixels, int width, int height);
 
 #endif

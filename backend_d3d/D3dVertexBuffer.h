@@ -25,11 +25,13 @@ public:
     // dynamic buffer, none for a static one).
     static unsigned long lockFlags(bool dynamic, bool rewrite);
 
-    // Use createD3dVertexBuffer.
+    // Use createD3dVertexBuffer. buffer may be null (Direct3D refused it):
+    // every lock then answers the spare copy.
     D3dVertexBuffer(bool dynamic, int count, IDirect3DVertexBuffer9* buffer);
     ~D3dVertexBuffer() override;
-    // Should Direct3D refuse the lock, the answer is a spare copy that is
-    // dropped at unlock (with a message on stderr), never null.
+    // Should Direct3D refuse the lock, the answer is a spare copy whose
+    // contents reach no drawing (the first refusal is told on stderr),
+    // never null.
     Vertex* lock() override;
     // For a caller that writes every vertex before unlock: a dynamic
     // buffer's former contents are discarded, so Direct3D need not wait
@@ -44,12 +46,15 @@ private:
 
     IDirect3DVertexBuffer9* buffer_;
     bool lockedSpare_;
+    bool lockRefusalReported_;
     std::vector<Vertex> spare_;
 };
 
 // A new buffer of count vertices on the current D3dDevice, each opaque
-// white. Null, with a message on stderr, for a negative or too large count,
-// when Direct3D refuses the buffer, or while there is no Direct3D device.
+// white. Null, with a message on stderr, only for a negative or too large
+// count. When Direct3D refuses the buffer, or while there is no Direct3D
+// device, the buffer comes without its Direct3D part (told once on stderr):
+// it locks, unlocks and draws nothing.
 D3dVertexBuffer* createD3dVertexBuffer(bool dynamic, int count);
 
 #endif

@@ -5,6 +5,8 @@ void FrameClock::start(int64_t ticksPerSecond, int64_t startTicks)
     frequency_ = ticksPerSecond > 0 ? ticksPerSecond : 1;
     lastTicks_ = startTicks;
     rateStartTicks_ = startTicks;
+    pausedAt_ = 0;
+    paused_ = false;
     frames_ = 0;
     elapsed_ = 0.0f;
     fps_ = 0.0f;
@@ -12,7 +14,7 @@ void FrameClock::start(int64_t ticksPerSecond, int64_t startTicks)
 
 bool FrameClock::tick(int64_t nowTicks)
 {
-    if (nowTicks == lastTicks_)
+    if (paused_ || nowTicks == lastTicks_)
         return false;
     elapsed_ = static_cast<float>(static_cast<double>(nowTicks - lastTicks_) / frequency_);
     lastTicks_ = nowTicks;
@@ -25,4 +27,23 @@ bool FrameClock::tick(int64_t nowTicks)
         frames_ = 0;
     }
     return true;
+}
+
+void FrameClock::pause(int64_t nowTicks)
+{
+    if (paused_)
+        return;
+    paused_ = true;
+    pausedAt_ = nowTicks;
+}
+
+void FrameClock::resume(int64_t nowTicks)
+{
+    if (!paused_)
+        return;
+    paused_ = false;
+    // Both measures move on by the time away.
+    const int64_t away = nowTicks - pausedAt_;
+    lastTicks_ += away;
+    rateStartTicks_ += away;
 }

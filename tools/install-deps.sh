@@ -14,7 +14,7 @@ PACKAGES=(
   libxmp-dev libsndfile1-dev
   fonts-dejavu-core
   python3 zip unzip p7zip-full
-  xvfb xauth xdotool x11-utils x11-apps imagemagick
+  xvfb xauth xdotool x11-utils x11-apps imagemagick twm xfonts-base
   g++-mingw-w64-x86-64-posix mingw-w64-tools nasm dpkg-dev wine wine64
 )
 

@@ -3,7 +3,9 @@
 // the way Windows delivers a player's keys.
 #include "Console.h"
 #include "D3dDevice.h"
+#include "D3dIndexBuffer.h"
 #include "D3dTexture.h"
+#include "D3dVertexBuffer.h"
 #include "IndexBuffer.h"
 #include "Light.h"
 #include "Matrix4.h"
@@ -15,6 +17,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -134,8 +137,16 @@ public:
         createTexture(false, nullptr, 4, 4);
         createVertexBuffer(false, 8);
     }
+    std::vector<int> primitivesAfterDrawing;
+
     void frame() override
     {
+        // One triangle a frame: the counter must start each frame at 0.
+        Vertex corners[3] = {};
+        corners[1].x = 0.5f;
+        corners[2].y = 0.5f;
+        drawTriangle(corners);
+        primitivesAfterDrawing.push_back(primitivesDrawn());
         if (frames != framesToRun)
             return;
         framesToRun = -1;   // quit here, not in TestDevice::onFrame
@@ -161,8 +172,8 @@ TEST(D3dHooks, RequestQuitInsideOnFrameShutsDownBeforeItReturns)
     EXPECT_TRUE(device.resourcesReleasedInsideRequestQuit);
     EXPECT_TRUE(device.windowGoneInsideRequestQuit);
     EXPECT_EQ(device.endFrames, 2) << "the frame that quit ends no scene";
-    for (int primitives : device.primitivesAtStart)
-        EXPECT_EQ(primitives, 0);
+    EXPECT_EQ(device.primitivesAtStart, std::vector<int>(3, 0)) << "the counter starts every frame at 0";
+    EXPECT_EQ(device.primitivesAfterDrawing, std::vector<int>(3, 1));
 }
 
 TEST(D3dHooks, APureDeviceIsOfferedAndRefused)
@@ -461,37 +472,50 @@ public:
         EXPECT_NE(d3d->surface(), nullptr);
         EXPECT_EQ(target->textureWidth(), 128);
         EXPECT_EQ(target->textureHeight(), 64);
+        // The target holds what was drawn into it; a lock and unlock of its
+        // copy leave that alone (Direct3D does not lock a render target, so
+        // trying would also be told on stderr).
+        setRenderTarget(target);
+        setClearColor(0x336699);
+        clear(ClearFlags::color);
         uint32_t* copy = target->lock();
         ASSERT_NE(copy, nullptr);
-        copy[128 * 64 - 1] = 1;   // the whole copy is there
-        target->unlock();          // and no upload is tried
+        std::fill(copy, copy + 128 * 64, 0xFFFF0000u);   // the whole copy is there
+        testing::internal::CaptureStderr();
+        target->unlock();
+        EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
+        int width = 0;
+        const std::vector<uint32_t> drawn = readTarget(d3dDevice(), &width);
+        endFrame();
+        ASSERT_EQ(drawn.size(), 100u * 50u);
+        // The clear colour's alpha byte is 0 (0xRRGGBB as given).
+        EXPECT_EQ(std::count(drawn.begin(), drawn.end(), 0x00336699u), 100 * 50) << "no upload reached the target";
     }
 
+    // The buffers are write-only: what they hold is checked by drawing from
+    // them (D3dBuffers.LocksKeepWhatIsNotWrittenAgain), not read back here.
     void checkBuffers()
     {
         for (bool dynamic : {false, true}) {
             VertexBuffer* vertices = createVertexBuffer(dynamic, 5);
             ASSERT_NE(vertices, nullptr);
             EXPECT_EQ(vertices->isDynamic(), dynamic);
-            Vertex* v = vertices->lock();
-            for (int i = 0; i < 5; ++i)
-                EXPECT_EQ(v[i].color, 0xFFFFFFFFu) << "dynamic " << dynamic << " vertex " << i;
-            v[2].x = 3.0f;   // a write leaves the rest as it was
-            vertices->unlock();
-            v = vertices->lock();
-            EXPECT_EQ(v[2].x, 3.0f);
-            EXPECT_EQ(v[2].color, 0xFFFFFFFFu);
-            vertices->unlock();
+            D3DVERTEXBUFFER_DESC vertexDesc = {};
+            static_cast<D3dVertexBuffer*>(vertices)->buffer()->GetDesc(&vertexDesc);
+            EXPECT_EQ(vertexDesc.Size, 5u * 44u);
+            EXPECT_EQ(vertexDesc.FVF, 0x252u);
+            EXPECT_EQ(vertexDesc.Pool, dynamic ? D3DPOOL_DEFAULT : D3DPOOL_MANAGED);
+            EXPECT_EQ(vertexDesc.Usage, static_cast<DWORD>(dynamic ? D3DUSAGE_DYNAMIC | D3DUSAGE_WRITEONLY
+                                                                   : D3DUSAGE_WRITEONLY));
 
             IndexBuffer* indices = createIndexBuffer(dynamic, 6);
             ASSERT_NE(indices, nullptr);
-            uint32_t* index = indices->lock();
-            ASSERT_NE(index, nullptr) << "dynamic " << dynamic;
-            for (int i = 0; i < 6; ++i)
-                index[i] = static_cast<uint32_t>(10 + i);
-            indices->unlock();
-            index = indices->lock();
-            EXPECT_EQ(index[5], 15u);
+            D3DINDEXBUFFER_DESC indexDesc = {};
+            static_cast<D3dIndexBuffer*>(indices)->buffer()->GetDesc(&indexDesc);
+            EXPECT_EQ(indexDesc.Size, 6u * 4u);
+            EXPECT_EQ(indexDesc.Format, D3DFMT_INDEX32);
+            EXPECT_EQ(indexDesc.Pool, dynamic ? D3DPOOL_DEFAULT : D3DPOOL_MANAGED);
+            ASSERT_NE(indices->lock(), nullptr) << "dynamic " << dynamic;
             indices->unlock();
         }
         // An empty buffer still locks.
@@ -525,11 +549,85 @@ public:
                 EXPECT_EQ(resources().lights().back(), light) << "appended, never put in a free entry";
                 made.push_back(light);
             }
-            setLight(made.back(), true);
-            setLight(made.back(), false);
             for (Light* light : made)
                 delete light;
         }
+        checkLightSettings();
+    }
+
+    // What setLight hands Direct3D for each kind of light, and that
+    // disabling touches the light's enable flag only.
+    void checkLightSettings()
+    {
+        IDirect3DDevice9* device = d3dDevice();
+        Light* light = createLight();
+        ASSERT_NE(light, nullptr);
+        const DWORD index = static_cast<DWORD>(light->index());
+        struct Case {
+            int type;
+            D3DLIGHTTYPE d3dType;
+        };
+        const Case cases[] = {{0, D3DLIGHT_DIRECTIONAL}, {1, D3DLIGHT_SPOT}, {2, D3DLIGHT_POINT}};
+        for (const Case& c : cases) {
+            LightDesc desc = {};
+            desc.type = c.type;
+            desc.position[0] = 1.0f; desc.position[1] = 2.0f; desc.position[2] = 3.0f;
+            desc.direction[0] = 0.0f; desc.direction[1] = -1.0f; desc.direction[2] = 0.0f;
+            desc.color[0] = 0.25f; desc.color[1] = 0.5f; desc.color[2] = 0.75f;
+            desc.range = 40.0f;
+            desc.innerCone = 0.3f;
+            desc.outerCone = 0.6f;
+            desc.falloff = 1.5f;
+            desc.constantAttenuation = 0.125f;
+            desc.linearAttenuation = 0.0625f;
+            light->setDesc(desc);
+            device->SetRenderState(D3DRS_LIGHTING, FALSE);
+            setLight(light, true);
+
+            DWORD lighting = FALSE;
+            device->GetRenderState(D3DRS_LIGHTING, &lighting);
+            EXPECT_EQ(lighting, static_cast<DWORD>(TRUE)) << "type " << c.type;
+            BOOL enabled = FALSE;
+            ASSERT_TRUE(SUCCEEDED(device->GetLightEnable(index, &enabled)));
+            EXPECT_TRUE(enabled) << "type " << c.type;
+            D3DMATERIAL9 material = {};
+            device->GetMaterial(&material);
+            EXPECT_FLOAT_EQ(material.Diffuse.g, 0.5f);
+            EXPECT_FLOAT_EQ(material.Ambient.b, 0.75f);
+            EXPECT_FLOAT_EQ(material.Diffuse.a, 1.0f);
+            EXPECT_FLOAT_EQ(material.Power, 0.0f);
+            D3DLIGHT9 set = {};
+            ASSERT_TRUE(SUCCEEDED(device->GetLight(index, &set)));
+            EXPECT_EQ(set.Type, c.d3dType);
+            EXPECT_FLOAT_EQ(set.Diffuse.r, 0.25f);
+            EXPECT_FLOAT_EQ(set.Diffuse.a, 0.0f);
+            EXPECT_FLOAT_EQ(set.Specular.r, 0.0f);
+            if (c.type == 0) {
+                EXPECT_FLOAT_EQ(set.Direction.y, -1.0f);
+            } else {
+                EXPECT_FLOAT_EQ(set.Position.z, 3.0f) << "type " << c.type;
+                EXPECT_FLOAT_EQ(set.Range, 40.0f) << "type " << c.type;
+            }
+            if (c.type == 1) {
+                EXPECT_FLOAT_EQ(set.Direction.y, -1.0f);
+                EXPECT_FLOAT_EQ(set.Theta, 0.3f);
+                EXPECT_FLOAT_EQ(set.Phi, 0.6f);
+                EXPECT_FLOAT_EQ(set.Falloff, 1.5f);
+                EXPECT_FLOAT_EQ(set.Attenuation0, 0.125f);
+                EXPECT_FLOAT_EQ(set.Attenuation1, 0.0f);
+            }
+            if (c.type == 2) {
+                EXPECT_FLOAT_EQ(set.Attenuation0, 0.0f);
+                EXPECT_FLOAT_EQ(set.Attenuation1, 0.0625f);
+            }
+
+            setLight(light, false);
+            device->GetLightEnable(index, &enabled);
+            EXPECT_FALSE(enabled) << "type " << c.type;
+            device->GetRenderState(D3DRS_LIGHTING, &lighting);
+            EXPECT_EQ(lighting, static_cast<DWORD>(TRUE)) << "disabling leaves lighting on";
+        }
+        delete light;
     }
 
     void checkMatrices()
@@ -723,4 +821,465 @@ TEST(D3dDisplay, InformationBeforeAndDuringRun)
     }
     EXPECT_EQ(before.vendor, device.inside.vendor);
     EXPECT_EQ(before.version, device.inside.version);
+}
+
+// ----------------------------------------------------------- buffers ---
+
+namespace {
+
+// A static buffer pair on the left half of the window, a dynamic one on the
+// right. Each is written in two locks: first the positions of vertices 0-2
+// (colours untouched: opaque white from the buffer's making) and the
+// indices 0, 1, 2; then only vertex 3's position and the third index,
+// which becomes 3. Drawn, the triangle is (0, 1, 3) in white only when
+// each lock kept what it did not write.
+class BufferDrawDevice : public TestDevice {
+public:
+    VertexBuffer* vertices[2] = {};
+    IndexBuffer* indices[2] = {};
+    std::vector<uint32_t> pixels;
+    int pitch = 0;
+
+    static float left(int dynamic) { return dynamic ? 0.1f : -0.9f; }
+
+    void onInit() override
+    {
+        TestDevice::onInit();
+        for (int dynamic = 0; dynamic < 2; ++dynamic) {
+            const float x0 = left(dynamic);
+            vertices[dynamic] = createVertexBuffer(dynamic != 0, 4);
+            Vertex* v = vertices[dynamic]->lock();
+            const float first[3][2] = {{x0, -0.5f}, {x0, 0.5f}, {x0 + 0.2f, -0.5f}};
+            for (int i = 0; i < 3; ++i) {
+                v[i].x = first[i][0];
+                v[i].y = first[i][1];
+                v[i].z = 0.5f;
+            }
+            vertices[dynamic]->unlock();
+            indices[dynamic] = createIndexBuffer(dynamic != 0, 3);
+            uint32_t* index = indices[dynamic]->lock();
+            for (int i = 0; i < 3; ++i)
+                index[i] = static_cast<uint32_t>(i);
+            indices[dynamic]->unlock();
+
+            v = vertices[dynamic]->lock();
+            v[3].x = x0 + 0.7f;
+            v[3].y = -0.5f;
+            v[3].z = 0.5f;
+            vertices[dynamic]->unlock();
+            index = indices[dynamic]->lock();
+            index[2] = 3;
+            indices[dynamic]->unlock();
+        }
+    }
+    void frame() override
+    {
+        setClearColor(0x000000);
+        clear(ClearFlags::color | ClearFlags::depth);
+        setMatrixMode(0);
+        loadIdentity();
+        setMatrixMode(1);
+        loadIdentity();
+        setRenderState(RenderStateType::depthTest, RenderStateValue::depthOff);
+        setRenderState(RenderStateType::cullMode, RenderStateValue::cullNone);
+        setRenderState(RenderStateType::blendMode, RenderStateValue::blendAlpha);   // vertex colours
+        setTexture(nullptr);
+        for (int dynamic = 0; dynamic < 2; ++dynamic) {
+            setVertexBuffer(vertices[dynamic]);
+            setIndexBuffer(indices[dynamic]);
+            drawIndexed(0, 4, 0, 3);
+        }
+        if (frames == framesToRun)
+            pixels = readTarget(d3dDevice(), &pitch);
+    }
+    uint32_t at(float x, float y) const
+    {
+        const int px = static_cast<int>((x + 1.0f) * 320.0f);
+        const int py = static_cast<int>((1.0f - y) * 240.0f);
+        return pixels[py * pitch + px] & 0xFFFFFFu;
+    }
+};
+
+} // namespace
+
+TEST(D3dBuffers, LocksKeepWhatIsNotWrittenAgain)
+{
+    BufferDrawDevice device;
+    device.framesToRun = 2;
+    ASSERT_EQ(device.start(), 0);
+    ASSERT_EQ(device.pixels.size(), 640u * 480u);
+    for (int dynamic = 0; dynamic < 2; ++dynamic) {
+        const float x0 = BufferDrawDevice::left(dynamic);
+        // Inside (0, 1, 2) and (0, 1, 3); inside (0, 1, 3) only; outside both.
+        EXPECT_EQ(device.at(x0 + 0.05f, -0.4f), 0xFFFFFFu) << "dynamic " << dynamic;
+        EXPECT_EQ(device.at(x0 + 0.4f, -0.4f), 0xFFFFFFu) << "dynamic " << dynamic << ": the second lock's writes";
+        EXPECT_EQ(device.at(x0 + 0.6f, 0.3f), 0x000000u) << "dynamic " << dynamic;
+    }
+}
+
+// --------------------------------------------- refused resources ---
+
+namespace {
+
+HRESULT WINAPI refuseTexture(IDirect3DDevice9*, UINT, UINT, UINT, DWORD, D3DFORMAT, D3DPOOL, IDirect3DTexture9**,
+                             HANDLE*)
+{
+    return D3DERR_OUTOFVIDEOMEMORY;
+}
+
+HRESULT WINAPI refuseVertexBuffer(IDirect3DDevice9*, UINT, DWORD, DWORD, D3DPOOL, IDirect3DVertexBuffer9**, HANDLE*)
+{
+    return D3DERR_OUTOFVIDEOMEMORY;
+}
+
+HRESULT WINAPI refuseIndexBuffer(IDirect3DDevice9*, UINT, DWORD, D3DFORMAT, D3DPOOL, IDirect3DIndexBuffer9**, HANDLE*)
+{
+    return D3DERR_OUTOFVIDEOMEMORY;
+}
+
+// The slot of a virtual function in its class's table (g++'s member
+// pointers hold 1 + its byte offset).
+template <typename Member>
+size_t slotOf(Member member)
+{
+    struct {
+        uintptr_t pointer;
+        ptrdiff_t adjustment;
+    } raw;
+    static_assert(sizeof raw == sizeof member, "a g++ member function pointer");
+    std::memcpy(&raw, &member, sizeof raw);
+    return (raw.pointer - 1) / sizeof(void*);
+}
+
+// While it lives, the device answers every new texture and buffer with
+// D3DERR_OUTOFVIDEOMEMORY, as a device whose memory is full: the three
+// creation entries of its function table are replaced, and put back after.
+class FullVideoMemory {
+public:
+    explicit FullVideoMemory(IDirect3DDevice9* device) : table_(*reinterpret_cast<void***>(device))
+    {
+        replace(slotOf(&IDirect3DDevice9::CreateTexture), reinterpret_cast<void*>(&refuseTexture));
+        replace(slotOf(&IDirect3DDevice9::CreateVertexBuffer), reinterpret_cast<void*>(&refuseVertexBuffer));
+        replace(slotOf(&IDirect3DDevice9::CreateIndexBuffer), reinterpret_cast<void*>(&refuseIndexBuffer));
+    }
+    ~FullVideoMemory()
+    {
+        for (int i = count_ - 1; i >= 0; --i)
+            write(slots_[i], saved_[i]);
+    }
+
+private:
+    void replace(size_t slot, void* function)
+    {
+        slots_[count_] = slot;
+        saved_[count_] = table_[slot];
+        ++count_;
+        write(slot, function);
+    }
+    void write(size_t slot, void* function)
+    {
+        DWORD protection = 0;
+        VirtualProtect(&table_[slot], sizeof(void*), PAGE_READWRITE, &protection);
+        table_[slot] = function;
+        VirtualProtect(&table_[slot], sizeof(void*), protection, &protection);
+    }
+
+    void** table_;
+    size_t slots_[3] = {};
+    void* saved_[3] = {};
+    int count_ = 0;
+};
+
+// Direct3D refuses every texture and buffer the game asks for: each comes
+// back all the same, without its Direct3D part, and the game locks, draws
+// with and into them as with any other, frame after frame.
+class RefusedResourcesDevice : public TestDevice {
+public:
+    Texture* texture = nullptr;
+    Texture* target = nullptr;
+    VertexBuffer* vertices = nullptr;
+    IndexBuffer* indices = nullptr;
+    bool withoutDirect3d = false;
+    uint32_t texelRead = 0;
+    std::string messages;
+
+    void onInit() override
+    {
+        TestDevice::onInit();
+        testing::internal::CaptureStderr();
+        {
+            FullVideoMemory full(d3dDevice());
+            const uint32_t pixels[4] = {0xFF0000u, 0x00FF00u, 0x0000FFu, 0xFFFFFFu};
+            texture = createTexture(false, pixels, 2, 2);
+            target = createTexture(true, nullptr, 64, 32);
+            vertices = createVertexBuffer(false, 4);
+            indices = createIndexBuffer(true, 6);
+        }
+        if (!texture || !target || !vertices || !indices)
+            return;
+        withoutDirect3d = !static_cast<D3dTexture*>(texture)->texture() &&
+                          !static_cast<D3dTexture*>(target)->texture() &&
+                          !static_cast<D3dTexture*>(target)->surface() &&
+                          !static_cast<D3dVertexBuffer*>(vertices)->buffer() &&
+                          !static_cast<D3dIndexBuffer*>(indices)->buffer();
+    }
+    void frame() override
+    {
+        if (!texture || !target || !vertices || !indices)
+            return;
+        texture->lock()[3] = 0xFF00FF00u;
+        texture->unlock();
+        texelRead = texture->lock()[3];
+        texture->unlock();
+        Vertex* v = vertices->lock();
+        v[3].x = 0.5f;
+        vertices->unlock();
+        uint32_t* index = indices->lock();
+        for (int i = 0; i < 6; ++i)
+            index[i] = static_cast<uint32_t>(i % 4);
+        indices->unlock();
+        setRenderTarget(target);
+        clear(ClearFlags::color);
+        setRenderTarget(nullptr);
+        setTexture(texture);
+        setVertexBuffer(vertices);
+        setIndexBuffer(indices);
+        drawIndexed(0, 4, 0, 6);
+        drawStrip(0, 4);
+        setTexture(nullptr);
+        if (frames == framesToRun)
+            messages = testing::internal::GetCapturedStderr();
+    }
+};
+
+size_t countOf(const std::string& text, const std::string& part)
+{
+    size_t count = 0;
+    for (size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1))
+        ++count;
+    return count;
+}
+
+} // namespace
+
+TEST(D3dResources, RefusedByDirect3dTheyComeBackWithoutItAndAreToldOnce)
+{
+    RefusedResourcesDevice device;
+    device.framesToRun = 3;
+    ASSERT_EQ(device.start(), 0);
+    EXPECT_EQ(device.frames, 3);
+    ASSERT_TRUE(device.texture && device.target && device.vertices && device.indices) << device.messages;
+    EXPECT_TRUE(device.withoutDirect3d);
+    EXPECT_EQ(device.texelRead, 0xFF00FF00u) << "the copy in memory still takes what is written";
+    EXPECT_EQ(countOf(device.messages, "\n"), 4u) << device.messages;
+    for (const char* told : {"refuses a texture of 2 x 2", "refuses a render-target texture of 64 x 32",
+                             "refuses a vertex buffer of 4 vertices", "refuses an index buffer of 6 indices"})
+        EXPECT_EQ(countOf(device.messages, told), 1u) << told << " in:\n" << device.messages;
+    EXPECT_TRUE(device.resources().textures().empty());
+}
+
+// ------------------------------------------------------ foreground ---
+
+namespace {
+
+// Enter and Escape are held while another window is in front: the game
+// must not see them. Once its window is in front again, Enter reaches it
+// and Escape closes it. (Wine lets go of keys held through SendInput when
+// the focus moves, so they are pressed again then.)
+class ForegroundDevice : public TestDevice {
+public:
+    std::vector<int> keys;
+    int framesAtShutdown = -1;
+    bool otherInFrontWithKeysHeld = true;
+    bool backInFront = false;
+    HWND other = nullptr;
+
+    void onKey(int key) override { keys.push_back(key); }
+    void frame() override
+    {
+        if (frames == 1) {
+            other = CreateWindowA("STATIC", "another program", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, 200, 100,
+                                  nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
+            SetForegroundWindow(other);
+        } else if (frames == 2) {
+            pressKeys({VK_RETURN, VK_ESCAPE}, true);
+        } else if (frames <= 5) {
+            otherInFrontWithKeysHeld = otherInFrontWithKeysHeld && GetForegroundWindow() == other &&
+                                       (GetAsyncKeyState(VK_ESCAPE) & 0x8000) && (GetAsyncKeyState(VK_RETURN) & 0x8000);
+            if (frames == 5) {
+                pressKeys({VK_RETURN, VK_ESCAPE}, false);
+                SetForegroundWindow(window());
+            }
+        } else if (frames == 6) {
+            backInFront = GetForegroundWindow() == window();
+            pressKeys({VK_RETURN, VK_ESCAPE}, true);
+        }
+    }
+    void onShutdown() override
+    {
+        TestDevice::onShutdown();
+        framesAtShutdown = frames;
+        pressKeys({VK_RETURN, VK_ESCAPE}, false);
+    }
+};
+
+} // namespace
+
+TEST(D3dInput, KeysAreReadOnlyWhileTheWindowIsInFront)
+{
+    ForegroundDevice device;
+    device.framesToRun = 100;
+    ASSERT_EQ(device.start(), 0);
+    pressKeys({VK_RETURN, VK_ESCAPE}, false);
+    if (device.other)
+        DestroyWindow(device.other);
+    ASSERT_TRUE(device.otherInFrontWithKeysHeld) << "the other window did not come in front with the keys held";
+    ASSERT_TRUE(device.backInFront);
+    EXPECT_EQ(device.framesAtShutdown, 6) << "Escape closes the window once it is in front, not before";
+    EXPECT_EQ(device.keys, std::vector<int>{Key::enter});
+}
+
+// ---------------------------------------------------- frame clock ---
+
+namespace {
+
+// The host's clock runs on a counter of this test's own, one millisecond a
+// reading. Each pause below lasts a minute of it; no frame may be given
+// that minute.
+class PausingDevice : public TestDevice {
+public:
+    static const UINT restoreMessage = WM_APP + 1;
+    std::vector<float> elapsed;
+    std::vector<int> pausedFrames;
+    int64_t now = 0;
+
+    int64_t counterTicks() override { return ++now; }
+    int64_t counterFrequency() override { return 1000; }
+    void onFrame(float seconds) override
+    {
+        elapsed.push_back(seconds);
+        TestDevice::onFrame(seconds);
+    }
+    void frame() override
+    {
+        HWND w = window();
+        switch (frames) {
+        case 3:   // another program in front, then this one again
+            SendMessageA(w, WM_ACTIVATEAPP, FALSE, 0);
+            away();
+            PostMessageA(w, WM_ACTIVATEAPP, TRUE, 0);
+            break;
+        case 6:   // minimised, then restored
+            SendMessageA(w, WM_SIZE, SIZE_MINIMIZED, 0);
+            away();
+            PostMessageA(w, WM_SIZE, SIZE_RESTORED, MAKELPARAM(640, 480));
+            break;
+        case 9:   // the frame dragged (Windows' own loop runs meanwhile)
+            SendMessageA(w, WM_ENTERSIZEMOVE, 0, 0);
+            away();
+            SendMessageA(w, WM_EXITSIZEMOVE, 0, 0);
+            break;
+        case 12:  // a real minimise and restore through Wine's window manager
+            ShowWindow(w, SW_MINIMIZE);
+            away();
+            PostMessageA(w, restoreMessage, 0, 0);
+            break;
+        default:
+            break;
+        }
+    }
+    LRESULT msgProc(HWND w, UINT message, WPARAM wParam, LPARAM lParam) override
+    {
+        if (message == restoreMessage) {
+            pausedFrames.push_back(active() ? 0 : 1);
+            ShowWindow(w, SW_RESTORE);
+            SetForegroundWindow(w);
+            return 0;
+        }
+        return TestDevice::msgProc(w, message, wParam, lParam);
+    }
+
+private:
+    void away()
+    {
+        pausedFrames.push_back(active() ? 0 : 1);
+        now += 60000;
+    }
+};
+
+} // namespace
+
+TEST(D3dHost, TheFrameClockStopsWhileTheGameDoesNotRun)
+{
+    PausingDevice device;
+    device.framesToRun = 15;
+    ASSERT_EQ(device.start(), 0);
+    ASSERT_EQ(device.frames, 15);
+    // Inactive during each pause: no frame, and the clock stopped.
+    EXPECT_EQ(device.pausedFrames, (std::vector<int>{1, 1, 1, 1, 1})) << "the window stayed active in a pause";
+    for (size_t i = 0; i < device.elapsed.size(); ++i)
+        EXPECT_LT(device.elapsed[i], 0.5f) << "frame " << i + 1 << " was given the time away";
+}
+
+namespace {
+
+// Minimised and restored by a window manager (tests/d3d/wine-minimise.sh
+// drives it from outside, as a player's clicks would): Wine hears of it from
+// the X server and tells the window as Windows does. The host's clock runs
+// on this test's counter, and the minimise lasts a minute of it.
+class ManagedMinimiseDevice : public TestDevice {
+public:
+    int64_t now = 0;
+    bool minimised = false;
+    bool inactiveWhileMinimised = false;
+    bool restored = false;
+    int framesWhileMinimised = 0;
+    std::vector<float> elapsedAfterRestore;
+    ULONGLONG started = GetTickCount64();
+
+    int64_t counterTicks() override { return ++now; }
+    int64_t counterFrequency() override { return 1000; }
+    void onFrame(float seconds) override
+    {
+        if (restored)
+            elapsedAfterRestore.push_back(seconds);
+        else if (minimised)
+            ++framesWhileMinimised;
+        TestDevice::onFrame(seconds);
+    }
+    void frame() override
+    {
+        if (elapsedAfterRestore.size() == 3 || GetTickCount64() - started > 90000)
+            requestQuit();
+    }
+    LRESULT msgProc(HWND w, UINT message, WPARAM wParam, LPARAM lParam) override
+    {
+        const LRESULT result = TestDevice::msgProc(w, message, wParam, lParam);
+        if (message == WM_SIZE && wParam == SIZE_MINIMIZED && !minimised) {
+            minimised = true;
+            inactiveWhileMinimised = !active();
+            now += 60000;
+        } else if (message == WM_SIZE && wParam != SIZE_MINIMIZED && minimised) {
+            restored = true;
+        }
+        return result;
+    }
+};
+
+} // namespace
+
+TEST(D3dHost, AMinimiseByTheWindowManagerStopsTheClock)
+{
+    if (!std::getenv("QUORIN_WINDOW_MANAGER"))
+        GTEST_SKIP() << "needs a window manager that minimises the window (tests/d3d/wine-minimise.sh)";
+    ManagedMinimiseDevice device;
+    device.framesToRun = -1;
+    ASSERT_EQ(device.start(), 0);
+    ASSERT_TRUE(device.minimised) << "the window manager's minimise did not reach the window";
+    EXPECT_TRUE(device.inactiveWhileMinimised);
+    EXPECT_EQ(device.framesWhileMinimised, 0);
+    ASSERT_TRUE(device.restored) << "the restore did not reach the window";
+    ASSERT_EQ(device.elapsedAfterRestore.size(), 3u) << "the game did not run again after the restore";
+    for (float seconds : device.elapsedAfterRestore)
+        EXPECT_LT(seconds, 0.5f) << "a frame was given the time the window was minimised";
 }

@@ -5,20 +5,31 @@
 
 - it holds Quorin/racer_d3d.exe and Quorin/quorin.zip, the same bytes as
   the ones in BIN_DIR that the whole-program tests play;
+- racer_d3d.exe carries no debugging sections and no symbol table, and is
+  the program as linked (BIN_DIR/../unstripped/racer_d3d.exe, which keeps
+  them) with only those taken out: the same code and data, section by
+  section;
 - racer_d3d.exe needs no DLL but Windows' own (a DLL of the compiler's
   runtime or of a library would be missing on the player's machine);
+- README.txt is there with Windows line ends and tells how to start, the
+  keys and what a content error means;
 - every licence file the licence index names is there and not empty, and
   nothing in licences/ goes unnamed but the full licence texts in
   licences/common/, which the copyright files refer to.
 
 Prints each fault; exits 0 when there is none, 1 otherwise.
 """
+import os
 import re
 import subprocess
 import sys
+import tempfile
 import zipfile
 
 FOLDER = "Quorin/"
+# What the player's README must speak of.
+README_TOPICS = ["racer_d3d.exe", "quorin.zip", "Escape", "Left / Right", "X / V", "Space", "left Control",
+                 "content error"]
 # DLLs every Windows has; the program may import nothing else.
 WINDOWS_DLLS = {"kernel32.dll", "user32.dll", "gdi32.dll", "d3d9.dll", "comctl32.dll", "winmm.dll",
                 "msvcrt.dll", "advapi32.dll", "shell32.dll", "ole32.dll"}
@@ -63,8 +74,18 @@ def main(argv):
                     faults.append("licences/%s is empty" % file)
             elif file not in named:
                 faults.append("licences/%s is not named in the index" % file)
+        if FOLDER + "README.txt" not in names:
+            faults.append("README.txt is missing")
+        else:
+            readme = z.read(FOLDER + "README.txt")
+            if readme.count(b"\n") != readme.count(b"\r\n") or not readme.endswith(b"\r\n"):
+                faults.append("README.txt has lines not ended by CR LF")
+            text = readme.decode("utf-8")
+            for topic in README_TOPICS:
+                if topic not in text:
+                    faults.append("README.txt does not mention %s" % topic)
         others = {n for n in names if not n.startswith(FOLDER + "licences/")} - {
-            FOLDER + "racer_d3d.exe", FOLDER + "quorin.zip"}
+            FOLDER + "racer_d3d.exe", FOLDER + "quorin.zip", FOLDER + "README.txt"}
         for member in sorted(others):
             faults.append("unexpected member %s" % member)
 
@@ -77,12 +98,59 @@ def main(argv):
         if dll.lower() not in WINDOWS_DLLS:
             faults.append("racer_d3d.exe needs %s, which Windows does not have" % dll)
 
+    program = "%s/racer_d3d.exe" % bindir
+    unstripped = os.path.join(bindir, os.pardir, "unstripped", "racer_d3d.exe")
+    shipped_sections = sections(objdump, program)
+    debug = [name for name in shipped_sections if name.startswith(".debug")]
+    if debug:
+        faults.append("racer_d3d.exe carries debugging sections: %s" % " ".join(debug))
+    if has_symbols(objdump, program):
+        faults.append("racer_d3d.exe carries a symbol table")
+    if not os.path.isfile(unstripped):
+        faults.append("no unstripped racer_d3d.exe kept in %s" % os.path.dirname(unstripped))
+    else:
+        linked_sections = sections(objdump, unstripped)
+        if not any(name.startswith(".debug") for name in linked_sections):
+            faults.append("the unstripped racer_d3d.exe has no debugging sections")
+        kept = [name for name in linked_sections if not name.startswith(".debug")]
+        if kept != shipped_sections:
+            faults.append("stripping changed the program's sections: %s, not %s" % (shipped_sections, kept))
+        else:
+            objcopy = re.sub(r"objdump(\.exe)?$", r"objcopy\1", objdump)
+            for name in kept:
+                if name == ".bss":
+                    continue
+                if section_bytes(objcopy, program, name) != section_bytes(objcopy, unstripped, name):
+                    faults.append("section %s of racer_d3d.exe differs from the program as linked" % name)
+
     for fault in faults:
         print("windows package: " + fault)
     if faults:
         return 1
-    print("windows package: %d members; racer_d3d.exe imports %s" % (len(names), ", ".join(imports)))
+    print("windows package: %d members; racer_d3d.exe (%d bytes, %s) imports %s"
+          % (len(names), os.path.getsize(program), " ".join(shipped_sections), ", ".join(imports)))
     return 0
+
+
+def sections(objdump, program):
+    """Section names of PROGRAM in their order."""
+    dump = subprocess.run([objdump, "-h", program], check=True, stdout=subprocess.PIPE,
+                          universal_newlines=True).stdout
+    return re.findall(r"^\s*\d+\s+(\S+)\s", dump, re.MULTILINE)
+
+
+def has_symbols(objdump, program):
+    dump = subprocess.run([objdump, "-f", program], check=True, stdout=subprocess.PIPE,
+                          universal_newlines=True).stdout
+    return "HAS_SYMS" in dump
+
+
+def section_bytes(objcopy, program, name):
+    with tempfile.TemporaryDirectory() as work:
+        out = os.path.join(work, "section")
+        subprocess.run([objcopy, "-O", "binary", "-j", name, program, out], check=True)
+        with open(out, "rb") as f:
+            return f.read()
 
 
 if __name__ == "__main__":

@@ -1,11 +1,16 @@
 #!/usr/bin/env python3
 """Builds quorin-windows.zip, what a Windows player downloads: racer_d3d.exe,
-the content archive quorin.zip beside it, and the licences of everything
-the program holds (it is linked statically, so the libraries' licences
-travel with it).
+the content archive quorin.zip beside it, README.txt (how to start, the
+keys, what a content error means), and the licences of everything the
+program holds (it is linked statically, so the libraries' licences travel
+with it).
 
     package.py --out quorin-windows.zip --program racer_d3d.exe \\
         --archive quorin.zip --deps build/windows-deps --source .
+
+The program is packed as it is given: the build strips it of its debugging
+sections first and keeps an unstripped copy (gameplay/CMakeLists.txt).
+README.txt is tools/windows/README.txt with Windows line ends.
 
 --deps is the tree of tools/windows/build-deps.sh: the licence of each
 library is the debian/copyright of the Debian source package it was built
@@ -147,9 +152,11 @@ def main(argv):
     parser.add_argument("--source", required=True)
     args = parser.parse_args(argv)
 
+    readme_text = read_file(os.path.join(args.source, "tools/windows/README.txt"))
     members = {
         "racer_d3d.exe": read_file(args.program),
         "quorin.zip": read_file(args.archive),
+        "README.txt": ("\r\n".join(readme_text.decode("utf-8").splitlines()) + "\r\n").encode("utf-8"),
     }
     sources = os.path.join(args.deps, "sources")
     for file, package, _, _ in LIBRARIES:

@@ -1,0 +1,63 @@
+#!/usr/bin/env bash
+# A real minimise and restore of a D3dDevice window under Wine: a window
+# manager (twm) runs on the test's own Xvfb, xdotool asks it to minimise
+# the window as a click on its minimise button would, then to show it
+# again, and gives it the focus as the player's click on it would.
+#
+#     tests/d3d/wine-minimise.sh WINE_ROOT d3d_device_tests.exe
+#
+# Runs D3dHost.AMinimiseByTheWindowManagerStopsTheClock, which checks the
+# frame clock across it. Exits 77 (skipped) without twm.
+set -u
+here="$(cd "$(dirname "$0")" && pwd)"
+source "$here/../xvfb/xvfb.sh"
+source "$here/../xvfb/wine.sh"
+root="$1" program="$2"
+command -v twm >/dev/null || { echo "wine-minimise: twm is not installed; skipped"; exit 77; }
+
+fail() {
+    echo "wine-minimise: FAILED: $*" >&2
+    [ -n "${log:-}" ] && cat "$log" >&2
+    exit 1
+}
+
+# Waits up to 30 s for the window's WM_STATE (set by the window manager).
+wait_state() {
+    local tries=0
+    while [ $tries -lt 300 ]; do
+        xprop -id "$wid" WM_STATE 2>/dev/null | grep -q "window state: $1" && return 0
+        sleep 0.1
+        tries=$((tries + 1))
+    done
+    fail "the window did not become $1"
+}
+
+xvfb_start || exit 1
+wine_start "$root" || exit 1
+work="$(mktemp -d)"
+log="$work/output.log"
+# New windows go where they ask to be, not where a click would put them;
+# X's core font, as no other is sure to be there.
+printf '%s\n' 'RandomPlacement' 'UsePPosition "on"' 'NoGrabServer' 'TitleFont "fixed"' 'ResizeFont "fixed"' \
+    'MenuFont "fixed"' 'IconFont "fixed"' 'IconManagerFont "fixed"' >"$work/twmrc"
+twm -f "$work/twmrc" >"$work/twm.log" 2>&1 &
+wm=$!
+trap 'kill $wm 2>/dev/null; wine_stop; xvfb_stop; rm -rf "$work"' EXIT
+
+QUORIN_WINDOW_MANAGER=twm wine "$program" --gtest_filter=D3dHost.AMinimiseByTheWindowManagerStopsTheClock \
+    >"$log" 2>&1 </dev/null &
+pid=$!
+wid=$(xvfb_wait_window "Quorin test" 60) || fail "no window"
+kill -0 $wm 2>/dev/null || fail "twm did not start: $(cat "$work/twm.log")"
+wait_state Normal
+xdotool windowminimize "$wid"
+wait_state Iconic
+sleep 1
+xdotool windowmap "$wid"
+wait_state Normal
+xdotool windowfocus "$wid" 2>/dev/null
+xvfb_wait_exit "$pid" 120
+status=$?
+[ $status -eq 0 ] || fail "exit status $status"
+grep -q "\[  PASSED  \] 1 test" "$log" && ! grep -q "SKIPPED" "$log" || fail "the test did not run and pass"
+echo "wine-minimise: minimised and restored by twm; the frame clock stopped meanwhile"
