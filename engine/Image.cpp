@@ -1,9 +1,11 @@
 #include "Image.h"
 
+#include "BmpPicture.h"
 #include "DataFile.h"
 #include "DevilMemory.h"
 #include "FileSystem.h"
 #include "PictureHeader.h"
+#include "TgaPicture.h"
 
 #include <IL/il.h>
 
@@ -28,8 +30,8 @@ ILenum devilType(PictureFormat format)
     switch (format) {
     case PictureFormat::png: return IL_PNG;
     case PictureFormat::jpeg: return IL_JPG;
-    case PictureFormat::bmp: return IL_BMP;
-    case PictureFormat::tga: return IL_TGA;
+    case PictureFormat::bmp:
+    case PictureFormat::tga:
     case PictureFormat::unknown: break;
     }
     return IL_TYPE_UNKNOWN;
@@ -65,6 +67,27 @@ bool completePalette()
     }
     ilRegisterPal(full, sizeof full, IL_PAL_BGRA32);
     return ilGetInteger(IL_PALETTE_NUM_COLS) == 256;
+}
+
+// BMP and TGA through the engine's own readers, which give the same
+// pixels whatever the library's version.
+template <class Picture>
+Image* decodeOwn(const DataFile& file, const PictureHeader& header)
+{
+    Picture picture(file.data(), static_cast<size_t>(file.size()));
+    picture.checkData();
+    if (!picture.usable() || picture.width() != header.width() || picture.height() != header.height()) {
+        std::fprintf(stderr, "image %s: the %s picture cannot be decoded (damaged file)\n",
+                     file.path().c_str(), PictureHeader::formatName(header.format()));
+        return nullptr;
+    }
+    std::unique_ptr<Image> image(new Image(nullptr, header.width(), header.height(), false));
+    if (!picture.decode(image->pixels())) {
+        std::fprintf(stderr, "image %s: the %s picture cannot be decoded (damaged file)\n",
+                     file.path().c_str(), PictureHeader::formatName(header.format()));
+        return nullptr;
+    }
+    return image.release();
 }
 
 }
@@ -155,13 +178,20 @@ ImageDecoder::~ImageDecoder()
 
 Image* ImageDecoder::decode(const DataFile& file, bool opaque)
 {
-    // The header first: only well-formed files of the formats whose readers
-    // hold up against damaged data reach the library, with their type given.
+    // The header first: only well-formed files of the formats the engine
+    // reads go on, PNG and JPEG to the library with their type given.
     const PictureHeader header =
         PictureHeader::read(file.data(), static_cast<size_t>(file.size()), file.path());
     if (!header.usable()) {
         std::fprintf(stderr, "image %s: %s\n", file.path().c_str(), header.problem().c_str());
         return nullptr;
+    }
+    if (header.format() == PictureFormat::bmp || header.format() == PictureFormat::tga) {
+        Image* image = header.format() == PictureFormat::bmp ? decodeOwn<BmpPicture>(file, header)
+                                                             : decodeOwn<TgaPicture>(file, header);
+        if (image && opaque)
+            image->setAlpha(255, false);
+        return image;
     }
     initDevil();
     ILuint name = 0;
@@ -189,6 +219,10 @@ Image* ImageDecoder::decode(const DataFile& file, bool opaque)
         std::fprintf(stderr, "image %s: cannot be converted to 32-bit pixels\n", file.path().c_str());
     } else if (const ILubyte* data = ilGetData()) {
         image = new Image(reinterpret_cast<const uint32_t*>(data), header.width(), header.height(), true);
+        // Every picture comes out top row first, whichever way the reader
+        // stored it.
+        if (ilGetInteger(IL_IMAGE_ORIGIN) == IL_ORIGIN_LOWER_LEFT)
+            image->flipVertical();
         if (opaque)
             image->setAlpha(255, false);
     }
