@@ -245,3 +245,52 @@ TEST(ImageDecoding, ReadableFormatsDecodeAndLeaveNothingBehind)
     }
     EXPECT_EQ(DevilMemory::strayFrees(), stray);
 }
+
+// A panorama of 8192 x 4096 (through the library) and a 6000 x 4000
+// photograph's size (through the engine's BMP reader) read, top row first;
+// one row more than the bound is refused before anything is allocated.
+TEST(ImageDecoding, PanoramaAndPhotographSizesRead)
+{
+    const uint32_t red = 0xFFFF0000, grey = 0xFF808080;
+    std::vector<uint32_t> panorama(8192u * 4096u, grey);
+    panorama[0] = red;
+    const std::string png = makePng(8192, 4096, panorama);
+    panorama = std::vector<uint32_t>();
+    std::unique_ptr<Image> wide(loadImage(DataFile("panorama.png", png.data(), static_cast<int>(png.size())), true));
+    ASSERT_NE(wide, nullptr);
+    EXPECT_EQ(wide->width(), 8192);
+    EXPECT_EQ(wide->height(), 4096);
+    EXPECT_EQ(wide->pixels()[0], red);
+    EXPECT_EQ(wide->pixels()[8192u * 4096u - 1], grey);
+    wide.reset();
+
+    // 1 bit a pixel, rows bottom first: the last row in the file is the
+    // picture's top, its first pixel set (white).
+    const int width = 6000, height = 4000, rowBytes = 752;
+    std::string bmp = "BM" + std::string(52, '\0') + std::string("\0\0\0\0\xff\xff\xff\0", 8);
+    const auto put32 = [&bmp](size_t at, uint32_t value) {
+        for (int i = 0; i < 4; ++i)
+            bmp[at + i] = static_cast<char>(value >> (8 * i));
+    };
+    put32(10, 62);
+    put32(14, 40);
+    put32(18, width);
+    put32(22, height);
+    put32(26, 1 | (1 << 16));
+    bmp += std::string(static_cast<size_t>(rowBytes) * height, '\0');
+    bmp[62 + static_cast<size_t>(rowBytes) * (height - 1)] = '\x80';
+    std::unique_ptr<Image> photo(loadImage(DataFile("photo.bmp", bmp.data(), static_cast<int>(bmp.size())), true));
+    ASSERT_NE(photo, nullptr);
+    EXPECT_EQ(photo->width(), width);
+    EXPECT_EQ(photo->height(), height);
+    EXPECT_EQ(photo->pixels()[0], 0xFFFFFFFFu);
+    EXPECT_EQ(photo->pixels()[1], 0xFF000000u);
+    EXPECT_EQ(photo->pixels()[static_cast<size_t>(width) * (height - 1)], 0xFF000000u);
+
+    put32(22, 8193);
+    put32(18, 4096);
+    const PictureHeader tooMany =
+        PictureHeader::read(reinterpret_cast<const unsigned char*>(bmp.data()), bmp.size(), "big.bmp");
+    EXPECT_NE(tooMany.problem().find("a picture may hold at most 33554432"), std::string::npos)
+        << tooMany.problem();
+}
