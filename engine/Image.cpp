@@ -11,7 +11,9 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <cstring>
 #include <memory>
+#include <vector>
 
 namespace {
 
@@ -67,6 +69,35 @@ bool completePalette()
     }
     ilRegisterPal(full, sizeof full, IL_PAL_BGRA32);
     return ilGetInteger(IL_PALETTE_NUM_COLS) == 256;
+}
+
+// A checked PNG's bytes without its gAMA chunks, or empty when it has
+// none. The library's Windows build corrects a PNG's colours for the gamma
+// such a chunk gives while its Linux build does not; without it every
+// build shows the stored colours, as every other reader of the engine does.
+std::vector<unsigned char> pngWithoutGamma(const unsigned char* bytes, size_t size)
+{
+    std::vector<unsigned char> kept;
+    size_t position = 8, copied = 0;
+    while (position + 12 <= size) {
+        const size_t length = (static_cast<size_t>(bytes[position]) << 24) |
+                              (static_cast<size_t>(bytes[position + 1]) << 16) |
+                              (static_cast<size_t>(bytes[position + 2]) << 8) | bytes[position + 3];
+        if (length > size - position - 12)
+            break;
+        const unsigned char* type = bytes + position + 4;
+        if (std::memcmp(type, "gAMA", 4) == 0) {
+            kept.insert(kept.end(), bytes + copied, bytes + position);
+            copied = position + 12 + length;
+        }
+        position += 12 + length;
+        if (std::memcmp(type, "IEND", 4) == 0)
+            break;
+    }
+    if (copied == 0)
+        return kept;
+    kept.insert(kept.end(), bytes + copied, bytes + size);
+    return kept;
 }
 
 // BMP and TGA through the engine's own readers, which give the same
@@ -205,7 +236,12 @@ Image* ImageDecoder::decode(const DataFile& file, bool opaque)
 
     Image* image = nullptr;
     const char* format = PictureHeader::formatName(header.format());
-    if (!ilLoadL(devilType(header.format()), file.data(), static_cast<ILuint>(file.size()))) {
+    std::vector<unsigned char> withoutGamma;
+    if (header.format() == PictureFormat::png)
+        withoutGamma = pngWithoutGamma(file.data(), static_cast<size_t>(file.size()));
+    const unsigned char* bytes = withoutGamma.empty() ? file.data() : withoutGamma.data();
+    const size_t size = withoutGamma.empty() ? static_cast<size_t>(file.size()) : withoutGamma.size();
+    if (!ilLoadL(devilType(header.format()), bytes, static_cast<ILuint>(size))) {
         std::fprintf(stderr, "image %s: the %s picture cannot be decoded (damaged file)\n",
                      file.path().c_str(), format);
     } else if (ilGetInteger(IL_IMAGE_WIDTH) != header.width() ||
