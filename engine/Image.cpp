@@ -107,17 +107,15 @@ Image* decodeOwn(const DataFile& file, const PictureHeader& header)
 {
     Picture picture(file.data(), static_cast<size_t>(file.size()));
     picture.checkData();
-    if (!picture.usable() || picture.width() != header.width() || picture.height() != header.height()) {
+    std::unique_ptr<Image> image;
+    if (picture.usable() && picture.width() == header.width() && picture.height() == header.height()) {
+        image.reset(new Image(nullptr, header.width(), header.height(), false));
+        if (!picture.decode(image->pixels()))
+            image.reset();
+    }
+    if (!image)
         std::fprintf(stderr, "image %s: the %s picture cannot be decoded (damaged file)\n",
                      file.path().c_str(), PictureHeader::formatName(header.format()));
-        return nullptr;
-    }
-    std::unique_ptr<Image> image(new Image(nullptr, header.width(), header.height(), false));
-    if (!picture.decode(image->pixels())) {
-        std::fprintf(stderr, "image %s: the %s picture cannot be decoded (damaged file)\n",
-                     file.path().c_str(), PictureHeader::formatName(header.format()));
-        return nullptr;
-    }
     return image.release();
 }
 
