@@ -1,15 +1,19 @@
 #include "Image.h"
 
+#include "BmpPicture.h"
 #include "DataFile.h"
 #include "DevilMemory.h"
 #include "FileSystem.h"
 #include "PictureHeader.h"
+#include "TgaPicture.h"
 
 #include <IL/il.h>
 
 #include <cstdint>
 #include <cstdio>
+#include <cstring>
 #include <memory>
+#include <vector>
 
 namespace {
 
@@ -28,8 +32,8 @@ ILenum devilType(PictureFormat format)
     switch (format) {
     case PictureFormat::png: return IL_PNG;
     case PictureFormat::jpeg: return IL_JPG;
-    case PictureFormat::bmp: return IL_BMP;
-    case PictureFormat::tga: return IL_TGA;
+    case PictureFormat::bmp:
+    case PictureFormat::tga:
     case PictureFormat::unknown: break;
     }
     return IL_TYPE_UNKNOWN;
@@ -65,6 +69,54 @@ bool completePalette()
     }
     ilRegisterPal(full, sizeof full, IL_PAL_BGRA32);
     return ilGetInteger(IL_PALETTE_NUM_COLS) == 256;
+}
+
+// A checked PNG's bytes without its gAMA chunks, or empty when it has
+// none. The library's Windows build corrects a PNG's colours for the gamma
+// such a chunk gives while its Linux build does not; without it every
+// build shows the stored colours, as every other reader of the engine does.
+std::vector<unsigned char> pngWithoutGamma(const unsigned char* bytes, size_t size)
+{
+    std::vector<unsigned char> kept;
+    size_t position = 8, copied = 0;
+    while (position + 12 <= size) {
+        const size_t length = (static_cast<size_t>(bytes[position]) << 24) |
+                              (static_cast<size_t>(bytes[position + 1]) << 16) |
+                              (static_cast<size_t>(bytes[position + 2]) << 8) | bytes[position + 3];
+        if (length > size - position - 12)
+            break;
+        const unsigned char* type = bytes + position + 4;
+        if (std::memcmp(type, "gAMA", 4) == 0) {
+            kept.insert(kept.end(), bytes + copied, bytes + position);
+            copied = position + 12 + length;
+        }
+        position += 12 + length;
+        if (std::memcmp(type, "IEND", 4) == 0)
+            break;
+    }
+    if (copied == 0)
+        return kept;
+    kept.insert(kept.end(), bytes + copied, bytes + size);
+    return kept;
+}
+
+// BMP and TGA through the engine's own readers, which give the same
+// pixels whatever the library's version.
+template <class Picture>
+Image* decodeOwn(const DataFile& file, const PictureHeader& header)
+{
+    Picture picture(file.data(), static_cast<size_t>(file.size()));
+    picture.checkData();
+    std::unique_ptr<Image> image;
+    if (picture.usable() && picture.width() == header.width() && picture.height() == header.height()) {
+        image.reset(new Image(nullptr, header.width(), header.height(), false));
+        if (!picture.decode(image->pixels()))
+            image.reset();
+    }
+    if (!image)
+        std::fprintf(stderr, "image %s: the %s picture cannot be decoded (damaged file)\n",
+                     file.path().c_str(), PictureHeader::formatName(header.format()));
+    return image.release();
 }
 
 }
@@ -155,13 +207,20 @@ ImageDecoder::~ImageDecoder()
 
 Image* ImageDecoder::decode(const DataFile& file, bool opaque)
 {
-    // The header first: only well-formed files of the formats whose readers
-    // hold up against damaged data reach the library, with their type given.
+    // The header first: only well-formed files of the formats the engine
+    // reads go on, PNG and JPEG to the library with their type given.
     const PictureHeader header =
         PictureHeader::read(file.data(), static_cast<size_t>(file.size()), file.path());
     if (!header.usable()) {
         std::fprintf(stderr, "image %s: %s\n", file.path().c_str(), header.problem().c_str());
         return nullptr;
+    }
+    if (header.format() == PictureFormat::bmp || header.format() == PictureFormat::tga) {
+        Image* image = header.format() == PictureFormat::bmp ? decodeOwn<BmpPicture>(file, header)
+                                                             : decodeOwn<TgaPicture>(file, header);
+        if (image && opaque)
+            image->setAlpha(255, false);
+        return image;
     }
     initDevil();
     ILuint name = 0;
@@ -175,7 +234,12 @@ Image* ImageDecoder::decode(const DataFile& file, bool opaque)
 
     Image* image = nullptr;
     const char* format = PictureHeader::formatName(header.format());
-    if (!ilLoadL(devilType(header.format()), file.data(), static_cast<ILuint>(file.size()))) {
+    std::vector<unsigned char> withoutGamma;
+    if (header.format() == PictureFormat::png)
+        withoutGamma = pngWithoutGamma(file.data(), static_cast<size_t>(file.size()));
+    const unsigned char* bytes = withoutGamma.empty() ? file.data() : withoutGamma.data();
+    const size_t size = withoutGamma.empty() ? static_cast<size_t>(file.size()) : withoutGamma.size();
+    if (!ilLoadL(devilType(header.format()), bytes, static_cast<ILuint>(size))) {
         std::fprintf(stderr, "image %s: the %s picture cannot be decoded (damaged file)\n",
                      file.path().c_str(), format);
     } else if (ilGetInteger(IL_IMAGE_WIDTH) != header.width() ||
@@ -189,6 +253,10 @@ Image* ImageDecoder::decode(const DataFile& file, bool opaque)
         std::fprintf(stderr, "image %s: cannot be converted to 32-bit pixels\n", file.path().c_str());
     } else if (const ILubyte* data = ilGetData()) {
         image = new Image(reinterpret_cast<const uint32_t*>(data), header.width(), header.height(), true);
+        // Every picture comes out top row first, whichever way the reader
+        // stored it.
+        if (ilGetInteger(IL_IMAGE_ORIGIN) == IL_ORIGIN_LOWER_LEFT)
+            image->flipVertical();
         if (opaque)
             image->setAlpha(255, false);
     }

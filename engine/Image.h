@@ -35,11 +35,13 @@ private:
 
 Image* createImage(const uint32_t* pixels, int width, int height, bool opaque);
 
-// Decodes PNG, JPEG, BMP and TGA files through DevIL. The file's header is
-// read and checked first (PictureHeader): other formats, damaged files and
-// sizes past the limits never reach the library, which is told the format.
-// The library's memory for one decoding is bounded by the declared size and
-// released whatever happens (DevilMemory).
+// Decodes PNG, JPEG, BMP and TGA files, every one top row first: BMP and
+// TGA with the engine's own readers (BmpPicture, TgaPicture), PNG and JPEG
+// through DevIL. The file's header is read and checked first
+// (PictureHeader): other formats, damaged files and sizes past the limits
+// are refused, and the library is told the format. Its memory for one
+// decoding is bounded by the declared size and released whatever happens
+// (DevilMemory).
 class ImageDecoder {
 public:
     virtual ~ImageDecoder();

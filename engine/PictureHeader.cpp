@@ -1,5 +1,8 @@
 #include "PictureHeader.h"
 
+#include "BmpPicture.h"
+#include "TgaPicture.h"
+
 #include <zlib.h>
 
 #include <cstdint>
@@ -18,17 +21,6 @@ uint32_t bigEndian32(const unsigned char* p)
 unsigned bigEndian16(const unsigned char* p)
 {
     return (static_cast<unsigned>(p[0]) << 8) | p[1];
-}
-
-uint32_t littleEndian32(const unsigned char* p)
-{
-    return (static_cast<uint32_t>(p[3]) << 24) | (static_cast<uint32_t>(p[2]) << 16) |
-           (static_cast<uint32_t>(p[1]) << 8) | p[0];
-}
-
-unsigned littleEndian16(const unsigned char* p)
-{
-    return (static_cast<unsigned>(p[1]) << 8) | p[0];
 }
 
 bool startsWith(const unsigned char* bytes, size_t size, const char* prefix, size_t length)
@@ -457,165 +449,18 @@ void PictureHeader::readJpeg(const unsigned char* bytes, size_t size)
 
 void PictureHeader::readBmp(const unsigned char* bytes, size_t size)
 {
-    if (size < 54)
-        return static_cast<void>(refuse("the BMP ends inside its header"));
-    uint32_t dataOffset = littleEndian32(bytes + 10);
-    uint32_t headerSize = littleEndian32(bytes + 14);
-    if (headerSize != 40)
-        return static_cast<void>(refuse("a BMP with a " + std::to_string(headerSize) +
-                                        "-byte header; BMPs with the 40-byte Windows header are read"));
-    int32_t width = static_cast<int32_t>(littleEndian32(bytes + 18));
-    int32_t height = static_cast<int32_t>(littleEndian32(bytes + 22));
-    unsigned planes = littleEndian16(bytes + 26);
-    unsigned bits = littleEndian16(bytes + 28);
-    uint32_t compression = littleEndian32(bytes + 30);
-    uint32_t coloursUsed = littleEndian32(bytes + 46);
-    if (planes != 1)
-        return static_cast<void>(refuse("a BMP with " + std::to_string(planes) + " planes"));
-    if (bits != 1 && bits != 4 && bits != 8 && bits != 16 && bits != 24 && bits != 32)
-        return static_cast<void>(refuse("a BMP of " + std::to_string(bits) + " bits a pixel"));
-    const bool runLength = (compression == 1 && bits == 8) || (compression == 2 && bits == 4);
-    if (compression != 0 && !runLength && !(compression == 3 && (bits == 16 || bits == 32)))
-        return static_cast<void>(refuse("a BMP with an unknown compression"));
-    if (runLength && height < 0)
-        return static_cast<void>(refuse("a run-length compressed BMP stored top row first"));
-    long long rows = height < 0 ? -static_cast<long long>(height) : height;
-    if (!setSize(width, rows).usable())
-        return;
-
-    // The palette follows the header whatever the data offset says.
-    unsigned long long paletteEntries = 0;
-    if (bits <= 8) {
-        unsigned long long most = 1ull << bits;
-        if (coloursUsed > most)
-            return static_cast<void>(refuse("a BMP whose palette is larger than its pixels can use"));
-        paletteEntries = bits == 8 && coloursUsed != 0 ? coloursUsed : most;
-    }
-    if (54 + paletteEntries * 4 > size)
-        return static_cast<void>(refuse("the BMP ends inside its palette"));
-    unsigned long long firstPixel = compression == 3 ? 54 + 12 : 54;
-    if (dataOffset < firstPixel)
-        return static_cast<void>(refuse("a BMP whose pixels overlap its header"));
-    if (dataOffset > size)
-        return static_cast<void>(refuse("the BMP ends before its pixels"));
-    if (runLength)
-        return readBmpRuns(bytes + dataOffset, size - dataOffset, bits);
-    unsigned long long rowBytes = (static_cast<unsigned long long>(width_) * bits + 31) / 32 * 4;
-    if (rowBytes * static_cast<unsigned long long>(height_) > size - dataOffset)
-        return static_cast<void>(refuse("the BMP ends before its last row of pixels"));
-}
-
-void PictureHeader::readBmpRuns(const unsigned char* bytes, size_t size, unsigned bits)
-{
-    // Runs of one index, absolute runs of indexes (padded to 16 bits),
-    // line ends, moves and the end-of-bitmap code. A stream that writes
-    // only inside the picture and ends with its end code is safe for any
-    // decoder, however it keeps its place.
-    const long long width = width_, height = height_;
-    long long x = 0, y = 0;
-    size_t position = 0;
-    for (;;) {
-        if (size - position < 2)
-            return static_cast<void>(refuse("the BMP ends before its end-of-bitmap code"));
-        unsigned count = bytes[position], code = bytes[position + 1];
-        position += 2;
-        if (count > 0 || code > 2) {
-            const unsigned pixels = count > 0 ? count : code;
-            if (y >= height || x + pixels > width)
-                return static_cast<void>(refuse("a BMP run past the end of its row"));
-            x += pixels;
-            if (count == 0) {
-                size_t length = bits == 8 ? pixels : (pixels + 1) / 2;
-                length += length & 1;
-                if (length > size - position)
-                    return static_cast<void>(refuse("the BMP ends inside a run"));
-                position += length;
-            }
-        } else if (code == 0) {
-            x = 0;
-            if (++y > height)
-                return static_cast<void>(refuse("a BMP with more rows of runs than its height"));
-        } else if (code == 1) {
-            return;
-        } else {
-            if (size - position < 2)
-                return static_cast<void>(refuse("the BMP ends inside a move"));
-            x += bytes[position];
-            y += bytes[position + 1];
-            position += 2;
-            if (x > width || y >= height)
-                return static_cast<void>(refuse("a BMP move past the picture"));
-        }
-    }
+    BmpPicture bmp(bytes, size);
+    if (bmp.usable() && setSize(bmp.width(), bmp.height()).usable())
+        bmp.checkData();
+    if (!bmp.usable())
+        refuse(bmp.problem());
 }
 
 void PictureHeader::readTga(const unsigned char* bytes, size_t size)
 {
-    if (size < 18)
-        return static_cast<void>(refuse("the TGA ends inside its header"));
-    unsigned idLength = bytes[0];
-    unsigned mapType = bytes[1];
-    unsigned imageType = bytes[2];
-    unsigned mapLength = littleEndian16(bytes + 5);
-    unsigned mapEntryBits = bytes[7];
-    unsigned width = littleEndian16(bytes + 12);
-    unsigned height = littleEndian16(bytes + 14);
-    unsigned depth = bytes[16];
-    unsigned descriptor = bytes[17];
-
-    unsigned long long mapBytes = 0;
-    switch (imageType) {
-    case 1:
-    case 9:
-        if (mapType != 1 || mapLength == 0 || depth != 8)
-            return static_cast<void>(refuse("a colour-mapped TGA without a usable colour map"));
-        if (mapEntryBits != 16 && mapEntryBits != 24 && mapEntryBits != 32)
-            return static_cast<void>(refuse("a TGA colour map of " + std::to_string(mapEntryBits) +
-                                            "-bit entries"));
-        mapBytes = static_cast<unsigned long long>(mapLength) * (mapEntryBits / 8);
-        break;
-    case 2:
-    case 10:
-        if (mapType != 0)
-            return static_cast<void>(refuse("a true-colour TGA with a colour map"));
-        if (depth != 15 && depth != 16 && depth != 24 && depth != 32)
-            return static_cast<void>(refuse("a true-colour TGA of " + std::to_string(depth) + " bits a pixel"));
-        break;
-    case 3:
-    case 11:
-        if (mapType != 0 || depth != 8)
-            return static_cast<void>(refuse("a grey TGA that is not 8 bits a pixel"));
-        break;
-    default:
-        return static_cast<void>(refuse("a TGA of unknown image type " + std::to_string(imageType)));
-    }
-    if (descriptor & 0x10)
-        return static_cast<void>(refuse("a TGA with an invalid image descriptor"));
-    if (!setSize(static_cast<int>(width), height).usable())
-        return;
-
-    unsigned long long pixelBytes = (depth + 7) / 8;
-    unsigned long long position = 18 + idLength + mapBytes;
-    unsigned long long pixels = static_cast<unsigned long long>(width_) * height_;
-    if (position > size)
-        return static_cast<void>(refuse("the TGA ends inside its colour map"));
-    if (imageType < 9) {
-        if (pixels * pixelBytes > size - position)
-            return static_cast<void>(refuse("the TGA ends before its last pixel"));
-        return;
-    }
-    // Run-length packets: a count byte, then one pixel repeated or that
-    // many raw pixels. They must cover every pixel inside the file.
-    unsigned long long covered = 0;
-    while (covered < pixels) {
-        if (position >= size)
-            return static_cast<void>(refuse("the TGA ends before its last pixel"));
-        unsigned packet = bytes[position++];
-        unsigned long long count = (packet & 0x7F) + 1;
-        unsigned long long length = (packet & 0x80) ? pixelBytes : count * pixelBytes;
-        if (length > size - position)
-            return static_cast<void>(refuse("the TGA ends before its last pixel"));
-        position += length;
-        covered += count;
-    }
+    TgaPicture tga(bytes, size);
+    if (tga.usable() && setSize(tga.width(), tga.height()).usable())
+        tga.checkData();
+    if (!tga.usable())
+        refuse(tga.problem());
 }

@@ -10,24 +10,24 @@ enum class PictureFormat { unknown, png, jpeg, bmp, tga };
 // What a picture file says about itself before any of it is decoded: its
 // format (from the signature; TGA, which has none, from its footer or a
 // ".tga" name), its declared size, and whether the file is sound enough to
-// be decoded. Only files that pass are given to the image library, so a
-// hostile header can neither make it allocate beyond the declared size nor
-// walk it into the paths of its readers that fail on damaged data:
+// be decoded. PNG and JPEG files are decoded by the image library, and only
+// files that pass are given to it, so a hostile header can neither make it
+// allocate beyond the declared size nor walk it into the paths of its
+// readers that fail on damaged data:
 // - PNG: every chunk inside the file with a correct CRC-32, the image data
 //   a complete zlib stream holding every row with a valid filter byte;
 // - JPEG: 8-bit baseline, extended or progressive, one or three components,
 //   every marker segment inside the file up to the end marker, entropy-coded
-//   data included, at most maxJpegScans scans;
-// - BMP: the 40-byte Windows header, uncompressed, bit fields or run-length
-//   (8 and 4 bits), palette and pixel rows inside the file, every run inside
-//   the picture up to the end-of-bitmap code;
-// - TGA: colour-mapped, true-colour or grey, raw or run-length, colour map
-//   and every pixel inside the file.
+//   data included, at most maxJpegScans scans.
+// BMP and TGA files are read by the engine's own code (BmpPicture,
+// TgaPicture), whose checks this runs: what those read, inside the file.
 // Sides above maxSide, or more than maxPixels in all, are refused.
 class PictureHeader {
 public:
     static const int maxSide = 16384;
-    static const long long maxPixels = 4096LL * 4096LL;
+    // A 128 MiB picture at 4 bytes a pixel: 8192 x 4096, or a 6000 x 4000
+    // photograph.
+    static const long long maxPixels = 8192LL * 4096LL;
     static const int maxJpegScans = 100;
 
     // Reads the header of the bytes; path only decides whether a file
@@ -52,7 +52,6 @@ private:
     void readPng(const unsigned char* bytes, size_t size);
     void readJpeg(const unsigned char* bytes, size_t size);
     void readBmp(const unsigned char* bytes, size_t size);
-    void readBmpRuns(const unsigned char* bytes, size_t size, unsigned bits);
     void readTga(const unsigned char* bytes, size_t size);
 
     PictureFormat format_;

@@ -169,7 +169,7 @@ TEST(ImageDecoding, RefusesHostileAndDamagedPicturesWithTheReason)
         {"icns-endless.icns", "an Apple icon picture"},
         {"unknown-huge.bin", "not a picture in a known format"},
         {"png-corrupt-leaks.png", "fails its CRC check"},
-        {"png-too-many-pixels.png", "a picture may hold at most 16777216"},
+        {"png-too-many-pixels.png", "a picture may hold at most 33554432"},
         {"png-data-cut-short.png", "ends before its last row"},
         {"png-unknown-filter.png", "unknown filter type"},
         {"png-no-palette.png", "palette PNG without its palette"},
@@ -179,8 +179,10 @@ TEST(ImageDecoding, RefusesHostileAndDamagedPicturesWithTheReason)
         {"bmp-palette-count.bmp", "palette is larger than its pixels can use"},
         {"bmp-rle8-run-past-row.bmp", "a BMP run past the end of its row"},
         {"bmp-rle4-no-end.bmp", "ends before its end-of-bitmap code"},
-        {"bmp-v5-header.bmp", "124-byte header"},
+        {"bmp-os2-header.bmp", "a BMP with a 12-byte header"},
+        {"bmp-overlapping-masks.bmp", "unusable colour masks"},
         {"tga-rle-short.tga", "ends before its last pixel"},
+        {"tga-interleaved.tga", "an interleaved TGA"},
         {"tga-map-15bit.tga", "15-bit entries"},
         {"jpeg-huge-declared.jpg", "a picture may hold at most"},
         {"jpeg-12bit.jpg", "12-bit samples"},
@@ -216,18 +218,20 @@ TEST(ImageDecoding, ReadableFormatsDecodeAndLeaveNothingBehind)
         {"bmp-24bit.bmp", 2, 1, {red, green}},
         {"bmp-index-past-palette.bmp", 2, 1, {red, black}},
         {"png-index-past-palette.png", 2, 1, {red, black}},
-        {"bmp-rle8.bmp", 2, 2, {red, red, green, green}},
-        // The runs end after the first row: the second is colour 0, not
-        // whatever the library's memory held.
-        {"bmp-rle8-ends-early.bmp", 2, 2, {white, white, red, red}},
+        // Rows bottom first: the first row of runs is the picture's last.
+        {"bmp-rle8.bmp", 2, 2, {green, green, red, red}},
+        // The runs end after the bottom row: the top one is colour 0, not
+        // whatever memory held.
+        {"bmp-rle8-ends-early.bmp", 2, 2, {red, red, white, white}},
+        {"bmp-v5-header.bmp", 1, 1, {black}},
         {"tga-rle.tga", 3, 1, {blue, blue, blue}},
         {"jpeg-grey.jpg", 8, 8, std::vector<uint32_t>(64, 0xFF808080)},
         {"png-interlaced.png", 3, 3,
          {0xFF0A0A0A, 0xFF282828, 0xFF141414, 0xFF3C3C3C, 0xFF3C3C3C, 0xFF3C3C3C, 0xFF1E1E1E, 0xFF323232,
           0xFF1E1E1E}},
     };
-    const std::string first = pictureFixture("bmp-24bit.bmp");
-    std::unique_ptr<Image> warmUp(loadImage(DataFile("a.bmp", first.data(), static_cast<int>(first.size())), true));
+    const std::string first = pictureFixture("png-interlaced.png");
+    std::unique_ptr<Image> warmUp(loadImage(DataFile("a.png", first.data(), static_cast<int>(first.size())), true));
     const size_t held = DevilMemory::heldBytes();
     const long stray = DevilMemory::strayFrees();
     EXPECT_GT(held, 0u);   // the library allocates through the engine
@@ -243,4 +247,53 @@ TEST(ImageDecoding, ReadableFormatsDecodeAndLeaveNothingBehind)
         EXPECT_EQ(DevilMemory::heldBytes(), held);
     }
     EXPECT_EQ(DevilMemory::strayFrees(), stray);
+}
+
+// A panorama of 8192 x 4096 (through the library) and a 6000 x 4000
+// photograph's size (through the engine's BMP reader) read, top row first;
+// one row more than the bound is refused before anything is allocated.
+TEST(ImageDecoding, PanoramaAndPhotographSizesRead)
+{
+    const uint32_t red = 0xFFFF0000, grey = 0xFF808080;
+    std::vector<uint32_t> panorama(8192u * 4096u, grey);
+    panorama[0] = red;
+    const std::string png = makePng(8192, 4096, panorama);
+    panorama = std::vector<uint32_t>();
+    std::unique_ptr<Image> wide(loadImage(DataFile("panorama.png", png.data(), static_cast<int>(png.size())), true));
+    ASSERT_NE(wide, nullptr);
+    EXPECT_EQ(wide->width(), 8192);
+    EXPECT_EQ(wide->height(), 4096);
+    EXPECT_EQ(wide->pixels()[0], red);
+    EXPECT_EQ(wide->pixels()[8192u * 4096u - 1], grey);
+    wide.reset();
+
+    // 1 bit a pixel, rows bottom first: the last row in the file is the
+    // picture's top, its first pixel set (white).
+    const int width = 6000, height = 4000, rowBytes = 752;
+    std::string bmp = "BM" + std::string(52, '\0') + std::string("\0\0\0\0\xff\xff\xff\0", 8);
+    const auto put32 = [&bmp](size_t at, uint32_t value) {
+        for (int i = 0; i < 4; ++i)
+            bmp[at + i] = static_cast<char>(value >> (8 * i));
+    };
+    put32(10, 62);
+    put32(14, 40);
+    put32(18, width);
+    put32(22, height);
+    put32(26, 1 | (1 << 16));
+    bmp += std::string(static_cast<size_t>(rowBytes) * height, '\0');
+    bmp[62 + static_cast<size_t>(rowBytes) * (height - 1)] = '\x80';
+    std::unique_ptr<Image> photo(loadImage(DataFile("photo.bmp", bmp.data(), static_cast<int>(bmp.size())), true));
+    ASSERT_NE(photo, nullptr);
+    EXPECT_EQ(photo->width(), width);
+    EXPECT_EQ(photo->height(), height);
+    EXPECT_EQ(photo->pixels()[0], 0xFFFFFFFFu);
+    EXPECT_EQ(photo->pixels()[1], 0xFF000000u);
+    EXPECT_EQ(photo->pixels()[static_cast<size_t>(width) * (height - 1)], 0xFF000000u);
+
+    put32(22, 8193);
+    put32(18, 4096);
+    const PictureHeader tooMany =
+        PictureHeader::read(reinterpret_cast<const unsigned char*>(bmp.data()), bmp.size(), "big.bmp");
+    EXPECT_NE(tooMany.problem().find("a picture may hold at most 33554432"), std::string::npos)
+        << tooMany.problem();
 }

@@ -1,8 +1,9 @@
-// Picture files through the engine's decoder and the image library. The
-// input is named "fuzz.tga", so bytes without a signature are read as TGA
-// headers too. After every decoding the library holds no more than before
-// (nothing lost inside it), a decoded picture has the size it declared,
-// inside the limits, and goes through the texture path's flip and resize.
+// Picture files through the engine's decoder: its own BMP and TGA readers,
+// the image library for PNG and JPEG. The input is named "fuzz.tga", so
+// bytes without a signature are read as TGAs too. After every decoding the
+// library holds no more than before (nothing lost inside it), a decoded
+// picture has the size it declared, inside the limits, and goes through the
+// texture path's flip and resize.
 #include "DataFile.h"
 #include "DevilMemory.h"
 #include "FuzzSupport.h"
@@ -58,11 +59,15 @@ extern "C" size_t LLVMFuzzerCustomMutator(uint8_t* data, size_t size, size_t max
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     static const size_t heldBefore = [] {
-        // One decoding first, so the library's own start-up blocks are in.
-        static const uint8_t bmp[] = {'B', 'M', 58, 0, 0, 0, 0, 0, 0, 0, 54, 0, 0, 0, 40, 0, 0, 0,
-                                      1, 0, 0, 0, 1, 0, 0, 0, 1, 0, 24, 0, 0, 0, 0, 0, 4, 0, 0, 0,
-                                      0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 255, 0};
-        DataFile warmUp("warm-up.bmp", bmp, sizeof bmp);
+        // One decoding by the library first, so its own start-up blocks are
+        // in: a 1 x 1 grey PNG.
+        static const uint8_t png[] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n',
+                                      0, 0, 0, 13, 'I', 'H', 'D', 'R', 0, 0, 0, 1, 0, 0, 0, 1, 8, 0, 0, 0, 0,
+                                      0x3A, 0x7E, 0x9B, 0x55,
+                                      0, 0, 0, 10, 'I', 'D', 'A', 'T', 0x78, 0x9C, 0x63, 0x60, 0, 0, 0, 2, 0, 1,
+                                      0x48, 0xAF, 0xA4, 0x71,
+                                      0, 0, 0, 0, 'I', 'E', 'N', 'D', 0xAE, 0x42, 0x60, 0x82};
+        DataFile warmUp("warm-up.png", png, sizeof png);
         std::unique_ptr<Image> image(loadImage(warmUp, true));
         fuzzCheck(image != nullptr);
         return DevilMemory::heldBytes();

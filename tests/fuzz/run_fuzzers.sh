@@ -103,9 +103,10 @@ run_one() {
     [ -f "$dict" ] && options+=(-dict="$dict")
     local seeds="$work/seeds/$name"
     mkdir -p "$seeds"
-    # Pictures that once failed (the engine tests' fixtures) are seeds too.
+    # Pictures that once failed (the engine tests' fixtures) and the real
+    # pictures of the corpus are seeds too.
     local regressions=""
-    [ "$name" = picture_fuzzer ] && regressions="$root/tests/engine/fixtures/pictures"
+    [ "$name" = picture_fuzzer ] && regressions="$root/tests/engine/fixtures/pictures $root/tests/engine/fixtures/corpus"
     # The zip target writes each input to a file: in memory where possible.
     local tmp="$work"
     [ -d /dev/shm ] && [ -w /dev/shm ] && tmp=/dev/shm
