@@ -22,20 +22,23 @@ void placeShip(Ship& ship, const CollisionCase& c)
     ship.raceClock = c.raceClock;
 }
 
+namespace {
+const float frame = 1.0f / 60.0f;
+const std::string gap = rows(10) + rows(5, "000000000") + rows(20);
+const std::string leftCubes = rows(5) + rows(10, "CXXXXXXXX") + rows(20);
+} // namespace
+
 const std::vector<CollisionCase>& collisionCases()
 {
-    const float frame = 1.0f / 60.0f;
     // The jump arc ends within the frame: the ship lands.
     const float landing = 3.13f;
     const float inTheAir = 0.5f;
     const float ground = -1.0f;
-    // Five rows of holes across the whole track from 1.0 to 1.5; landing at
+    // gap: five rows of holes across the whole track from 1.0 to 1.5; landing at
     // 1.4967 puts the rear corners over the last of them and the nose on
     // the floor beyond. Nothing but the track's edge ends the contact.
-    const std::string gap = rows(10) + rows(5, "000000000") + rows(20);
     const std::string partialHole = rows(20, "XXX0XXXXX");
     const std::string cubeAhead = rows(5) + "XXXXCXXXX\n" + rows(20);
-    const std::string leftCubes = rows(5) + rows(10, "CXXXXXXXX") + rows(20);
     static const std::vector<CollisionCase> cases = {
         {"gap landing, step 80 frames after the key", gap, 1.0f, frame, 0.45f, fadedSpeed(80), 1.48f, 1.0f, landing,
          5.0f, 100000, 1000000},
@@ -69,6 +72,17 @@ const std::vector<CollisionCase>& collisionCases()
          fadedSpeed(100), 0.8f, 1.0f, inTheAir, 5.0f, 100000, 100000000},
         {"in the air over cubes near the left edge, step 115 frames after the key", leftCubes, 1.0f, frame, 0.05f,
          fadedSpeed(115), 0.8f, 1.0f, inTheAir, 5.0f, 1000000, 100000000},
+    };
+    return cases;
+}
+
+const std::vector<CollisionCase>& worstCollisionCases()
+{
+    static const std::vector<CollisionCase> cases = {
+        {"gap landing, step 121 frames after the key", gap, 1.0f, frame, 0.45f, fadedSpeed(121), 1.48f, 1.0f, 3.13f,
+         5.0f, 10000000, 100000000},
+        {"in the air over cubes near the left edge, step 134 frames after the key", leftCubes, 1.0f, frame, 0.05f,
+         fadedSpeed(134), 0.8f, 1.0f, 0.5f, 5.0f, 10000000, 100000000},
     };
     return cases;
 }
