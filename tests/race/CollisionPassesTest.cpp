@@ -188,8 +188,9 @@ TEST_F(CollisionPasses, RandomFramesComeOutAsPassByPass)
         start.jumpPhase = draw.chance(50) ? -1.0f : (draw.chance(50) ? 0.5f : 3.13f);
         const float frame = draw.chance(80) ? 1.0f / 64.0f : (draw.chance(50) ? 1.0f / 60.0f : 0.0f);
 
-        // Sideways: a step of a quarter unit upward at the place, a few
-        // units from it, so that the corner, centre or edge reaches it.
+        // Sideways: up to 2000 units from the place, a step of 0 to 39
+        // quarter units there, mostly toward it, so that the corner, centre
+        // line or edge reaches it.
         float lateral = laterals[draw.below(sizeof laterals / sizeof laterals[0])];
         if (draw.chance(10))
             lateral = static_cast<float>(draw.below(1000000)) * 1.0e-6f - 0.05f;
@@ -200,9 +201,11 @@ TEST_F(CollisionPasses, RandomFramesComeOutAsPassByPass)
         const float step = toward * unit * static_cast<float>(draw.below(40)) * 0.25f;
         start.x = draw.ulpsAway(lateral, lateralOffset);
         // step = frame x lateralSpeed x 8, exact with a 1/64 s frame.
-        start.lateralSpeed = draw.chance(90) ? step * 8.0f : draw.sign() * static_cast<float>(draw.below(1000)) * 1.0e-4f;
+        start.lateralSpeed =
+            draw.chance(90) ? step * 8.0f : draw.sign() * static_cast<float>(draw.below(1000)) * 1.0e-4f;
 
-        // Along: an advance of whole or quarter units at the row boundary.
+        // Along: the same about a row boundary of the rear corners, the
+        // front corners or the nose, with the advance the passes take back.
         const float along = alongs[draw.below(sizeof alongs / sizeof alongs[0])]
                             - (draw.chance(50) ? 0.0f : (draw.chance(50) ? ship->frontOffset() : ship->noseOffset()));
         const int alongOffset = static_cast<int>(draw.below(4000)) - 2000;
@@ -210,8 +213,9 @@ TEST_F(CollisionPasses, RandomFramesComeOutAsPassByPass)
         // The passes take the advance back: distance -= advance.
         const float back = (alongOffset > 0) == draw.chance(75) ? 1.0f : -1.0f;
         const float advance = back * Draw::unitAt(along) * static_cast<float>(draw.below(40)) * 0.25f;
-        // advance = level speed 1 x forwardSpeed x frame: 64 x advance.
-        start.forwardSpeed = draw.chance(90) ? advance * 64.0f : draw.sign() * static_cast<float>(draw.below(1000)) * 1.0e-3f;
+        // advance = level speed 1 x forwardSpeed x 1/64 s.
+        start.forwardSpeed =
+            draw.chance(90) ? advance * 64.0f : draw.sign() * static_cast<float>(draw.below(1000)) * 1.0e-3f;
         // The frame's own motion happens before the passes: take it out.
         if (frame == 1.0f / 64.0f && start.raceClock >= 0.0f) {
             start.x -= start.lateralSpeed / 8.0f;
@@ -224,8 +228,8 @@ TEST_F(CollisionPasses, RandomFramesComeOutAsPassByPass)
             continue;
         }
         char what[200];
-        std::snprintf(what, sizeof what, "case %d: x %.9g, lateralSpeed %.9g, distance %.9g, forwardSpeed %.9g, jump %g, frame %g", i,
-                      start.x, start.lateralSpeed, start.distance, start.forwardSpeed, start.jumpPhase, frame);
+        std::snprintf(what, sizeof what,
+                      "case %d: x %.9g, lateralSpeed %.9g, distance %.9g, forwardSpeed %.9g, jump %g, frame %g", i, start.x, start.lateralSpeed, start.distance, start.forwardSpeed, start.jumpPhase, frame);
         const std::uint64_t passes = expectSameFrame(start, frame, what);
         if (HasFailure())
             break;
