@@ -687,7 +687,9 @@ void GlDevice::setTexture(Texture* texture)
     // Without the multitexture extension OpenGL has one unit, and it holds
     // stage 0: a second stage's texture would replace the part's own
     // picture (a floor would show only its detail texture), so stages
-    // above 0 leave the unit alone.
+    // above 0 leave the unit alone. Their blend and texture modes were
+    // never queued (setRenderState), so nothing of theirs waits for the
+    // next texture of stage 0 either.
     if (singleUnitElsewhere())
         return;
     if (texture) {
@@ -795,7 +797,13 @@ bool GlDevice::singleUnitElsewhere() const
 
 void GlDevice::setRenderState(int type, int value)
 {
+    const std::size_t queued = renderStates_.pending().size();
     renderStates_.set(type, value);
+    // A stage without a unit of its own keeps none of its blend and texture
+    // modes for a later replay: that replay would come with stage 0's
+    // texture and apply them by stage 0's rules.
+    if (singleUnitElsewhere())
+        renderStates_.truncatePending(queued);
     switch (type) {
     case RenderStateType::depthTest:
         if (value == RenderStateValue::depthOff) {

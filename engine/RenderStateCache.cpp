@@ -134,3 +134,9 @@ void RenderStateCache::clearPending()
 {
     pending_.clear();
 }
+
+void RenderStateCache::truncatePending(std::size_t size)
+{
+    if (size < pending_.size())
+        pending_.resize(size);
+}

@@ -2,6 +2,7 @@
 #define QUORIN_RENDERSTATECACHE_H
 
 #include <array>
+#include <cstddef>
 #include <vector>
 
 class Device;
@@ -49,6 +50,9 @@ public:
     // the list.
     void applyPending();
     void clearPending();
+    // Forgets the pending pairs beyond the first size: sets made for a
+    // stage the back-end has no unit for.
+    void truncatePending(std::size_t size);
     const std::vector<Entry>& pending() const { return pending_; }
 
     bool applying() const { return applying_; }

@@ -5,6 +5,8 @@ The content build uses it to prove every level can be finished by every
 ship at several frame rates before the archive is written.
 """
 import math
+import sys
+from fractions import Fraction
 
 CELL = 0.1
 COLUMNS = 9
@@ -44,11 +46,76 @@ class ShipShape:
         self.front = extent_z * scale * 2.5
 
 
+def step_while(value, step, limit, holds):
+    """value -= step, up to limit times, while each subtraction moves the
+    value and holds(value) stays true; holds must be true on a range of
+    values. Returns (steps taken, value). As the game does it in float, here
+    in Python's doubles: between two powers of two a fixed step moves the
+    value by a fixed number of units in the last place (a tie to the even
+    one), so those steps are taken in one go; near a power of two, from zero
+    and for values that are not finite they are taken one by one."""
+    taken = 0
+    while taken < limit:
+        room = 0
+        if math.isfinite(value) and math.isfinite(step) and value != 0.0 and step != 0.0:
+            negative = value < 0.0
+            size, toward = (-value, -step) if negative else (value, step)
+            if size < sys.float_info.min:
+                unit, low, high = math.ldexp(1.0, -1074), 0, 1 << 52
+            else:
+                unit, low, high = math.ldexp(1.0, math.frexp(size)[1] - 53), 1 << 52, 1 << 53
+            count = int(size / unit)
+            units = Fraction(toward) / Fraction(unit)
+            delta = math.floor(units)
+            part = units - delta
+            on_grid = True
+            if part > Fraction(1, 2):
+                delta += 1
+            elif part == Fraction(1, 2):
+                if count % 2:
+                    on_grid = False
+                elif delta % 2:
+                    delta += 1
+            if on_grid:
+                if delta == 0:
+                    if low < count < high:
+                        return taken, value  # below half a unit: no longer moves
+                elif delta > 0:
+                    room = (count - low - 1) // delta if count > low else 0
+                else:
+                    room = (high - 1 - count) // -delta
+
+                def at(n):
+                    v = (count - n * delta) * unit
+                    return -v if negative else v
+        if room <= 0:
+            following = value - step
+            if following == value or not holds(following):
+                return taken, value
+            value = following
+            taken += 1
+            continue
+        n = min(room, limit - taken)
+        if holds(at(n)):
+            value = at(n)
+            taken += n
+            continue
+        good, bad = 0, n
+        while bad - good > 1:
+            middle = (good + bad) // 2
+            if holds(at(middle)):
+                good = middle
+            else:
+                bad = middle
+        return taken + good, (at(good) if good else value)
+    return taken, value
+
+
 class Ship:
     # As in the game, a frame's collision passes end only when the ship is
-    # clear, has crashed or a pass moved nothing; this is only a backstop,
-    # far above the few hundred passes the autopilot's drives ever need.
-    MAX_COLLISION_PASSES = 10 ** 6
+    # clear, has crashed or a pass moved nothing, and runs of identical
+    # passes are taken in one go (passes_in_runs): a step that is all that is
+    # left of a released key's speed would otherwise take millions of passes.
 
     def __init__(self, shape, grid, level_speed, jump_count, tile_speed, tick_time):
         self.shape = shape
@@ -122,7 +189,73 @@ class Ship:
                 events.append((2, 0))
         return events
 
-    def update(self, dt, game_clock):
+    def samples(self, x, distance):
+        """The cells and edges collide and tile_under look at."""
+        hw = self.shape.half_width
+        return (int((x - hw) / CELL), int((x + hw) / CELL), int(x / CELL), int(distance / CELL),
+                int((distance + self.shape.front) / CELL), int((distance + self.shape.nose) / CELL),
+                x < hw, x > RIGHT_EDGE - hw)
+
+    def collision_pass(self, events, step, frame_advance, game_clock):
+        corner, tile = events[0]
+        if corner <= 2:
+            if not self.jumping() or tile == 5:
+                self.x -= step
+                self.lateral *= -0.25
+        elif tile == 5:
+            self.distance -= frame_advance  # again on every pass that finds one
+            self.forward = -0.05
+        if self.tile_under() == 0 and not self.jumping():
+            self.crash_time = game_clock
+            self.crashed = True
+            self.deaths += 1
+            self.crashes.append((round(self.distance / CELL, 1), round(self.x, 3), self.jumps))
+
+    def skip_repeated_passes(self, events, step, frame_advance):
+        """Passes that would repeat the next one exactly, taken in one go."""
+        corner, tile = events[0]
+        sideways = corner <= 2 and (not self.jumping() or tile == 5)
+        back = corner >= 3 and tile == 5
+        if not (sideways or back) or (not self.jumping() and self.tile_under() == 0):
+            return 0
+        move = step if sideways else frame_advance
+        if move == 0.0 or not all(map(math.isfinite, (move, self.x, self.distance))):
+            return 0
+        here = self.samples(self.x, self.distance)
+        if sideways:
+            repeats, self.x = step_while(self.x, move, 1 << 62,
+                                         lambda v: self.samples(v, self.distance) == here)
+            for done in range(1, repeats + 1):
+                self.lateral *= -0.25
+                if self.lateral == 0.0:
+                    if (repeats - done) % 2:
+                        self.lateral = -self.lateral  # each further pass flips zero's sign
+                    break
+        else:
+            repeats, self.distance = step_while(self.distance, move, 1 << 62,
+                                                lambda v: self.samples(self.x, v) == here)
+            if repeats:
+                self.forward = -0.05
+        return repeats
+
+    def collision_passes(self, events, step, frame_advance, game_clock, in_runs=True):
+        """Resolves the first contact and looks again, until the ship is
+        clear, has crashed or a pass moved nothing; returns the passes."""
+        passes = 0
+        while not self.crashed:
+            if in_runs:
+                passes += self.skip_repeated_passes(events, step, frame_advance)
+            old = (self.x, self.distance)
+            self.collision_pass(events, step, frame_advance, game_clock)
+            passes += 1
+            events = self.collide()
+            if not events:
+                break
+            if not self.crashed and (self.x, self.distance) == old:
+                break  # the same contact would come back unchanged
+        return passes
+
+    def update(self, dt, game_clock, in_runs=True):
         if self.started:
             self.clock += dt
         self.started = True
@@ -154,28 +287,8 @@ class Ship:
                 self.phase = -1.0
                 self.height = 0.0
         events = self.collide()
-        passes = 0
-        while events and passes < self.MAX_COLLISION_PASSES:
-            passes += 1
-            if self.crashed:
-                break
-            corner, tile = events[0]
-            old = (self.x, self.distance)
-            if corner <= 2:
-                if not self.jumping() or tile == 5:
-                    self.x -= step
-                    self.lateral *= -0.25
-            elif tile == 5:
-                self.distance -= frame_advance  # again on every pass that finds one
-                self.forward = -0.05
-            if self.tile_under() == 0 and not self.jumping():
-                self.crash_time = game_clock
-                self.crashed = True
-                self.deaths += 1
-                self.crashes.append((round(self.distance / CELL, 1), round(self.x, 3), self.jumps))
-            events = self.collide()
-            if not self.crashed and (self.x, self.distance) == old:
-                break  # the same contact would come back unchanged
+        if events:
+            self.collision_passes(events, step, frame_advance, game_clock, in_runs)
         if not self.jumping():
             t = self.tile_under()
             if t != 0 and t != 5:

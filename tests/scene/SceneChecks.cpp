@@ -49,6 +49,7 @@ const SceneCheck sceneChecks[] = {
     {"mesh bottom-left", 325, 95, red, red, nullptr},
     {"mesh bottom-right", 375, 95, cyan, white, nullptr},
     {"clockwise triangle culled", 470, 40, background, background, nullptr},
+    {"no second-stage blend after its stage", 600, 70, green, green, nullptr},
     {"near quad", 40, 210, red, red, nullptr},
     {"near quad over far quad", 95, 210, red, red, nullptr},
     {"far quad", 150, 210, green, green, nullptr},

@@ -204,6 +204,7 @@ void TestScene::draw(Device& device)
                                  corner(450, 120, 0, 0xFFFFFF)};
     device.drawTriangle(clockwise);
     device.setRenderState(RenderStateType::cullMode, RenderStateValue::cullNone);
+    drawAfterSecondStage(device);
 
     // Vertex colours from a buffer (they reach OpenGL as the array colours
     // when blending is on).
@@ -257,6 +258,28 @@ void TestScene::draw(Device& device)
     device.setViewport(0, 0, device.width(), device.height());
 
     drawStates(device);
+}
+
+void TestScene::drawAfterSecondStage(Device& device)
+{
+    // A second stage blends additively for a moment, then goes back to
+    // modulating and is emptied; the green quad that follows on stage 0
+    // must not be added to the dark red under it. The render states are
+    // popped only after it, so nothing but the stage's own bookkeeping
+    // stands between the two.
+    device.setTexture(nullptr);
+    solidQuad(device, 570, 20, 630, 120, 0, 0x400000);
+    device.pushRenderStates();
+    device.setRenderState(RenderStateType::blendMode, RenderStateValue::blendOff);
+    device.setTextureStage(1);
+    device.setRenderState(RenderStateType::blendMode, RenderStateValue::blendAdditive);
+    device.setTexture(halfWhite_);
+    device.setRenderState(RenderStateType::blendMode, RenderStateValue::blendModulate);
+    device.setTexture(nullptr);
+    device.setTextureStage(0);
+    device.setTexture(nullptr);
+    solidQuad(device, 570, 20, 630, 120, 0, 0x00FF00);
+    device.popRenderStates();
 }
 
 void TestScene::markBeforeClear(Device& device)

@@ -14,6 +14,9 @@ class IndexBuffer;
 // - (200,20): a 40 x 20 picture (cyan, magenta / yellow, grey) by Texture::drawAt
 // - (300,20)-(400,120): an indexed quad with two texture stages
 // - (450,20)-(550,120): a clockwise triangle, culled away
+// - (570,20)-(630,120): a green quad over dark red, drawn right after a
+//   second stage was set to blend additively and emptied again: plain green
+//   when nothing of that stage reaches the next draw
 // - y 160-260: a near red and a far green quad under the depth test
 //   (x 20-120 and 70-170), an opaque blue quad (x 200-300) under a half
 //   transparent white one (x 250-350), and a render-target texture (orange
@@ -48,6 +51,7 @@ private:
     void drawMesh(Device& device);
     void markBeforeClear(Device& device);
     void drawStates(Device& device);
+    void drawAfterSecondStage(Device& device);
 
     Texture* picture_ = nullptr;
     Texture* strip_ = nullptr;
