@@ -282,7 +282,7 @@ Image* loadImageFile(const std::string& path, bool opaque)
 {
     std::unique_ptr<DataFile> file(openFile(path));
     if (!file) {
-        std::fprintf(stderr, "image %s: no such file\n", path.c_str());
+        std::fprintf(stderr, "image %s: cannot be read (missing, or refused as said above)\n", path.c_str());
         return nullptr;
     }
     return loadImage(*file, opaque);

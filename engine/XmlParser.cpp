@@ -251,7 +251,7 @@ XmlDocument* parseXmlFile(const std::string& path)
 {
     std::unique_ptr<DataFile> file(openFile(path));
     if (!file) {
-        std::fprintf(stderr, "%s: no such file\n", path.c_str());
+        std::fprintf(stderr, "%s: cannot be read (missing, or refused as said above)\n", path.c_str());
         return nullptr;
     }
     return parseXml(file.get());
