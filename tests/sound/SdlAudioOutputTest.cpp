@@ -29,7 +29,7 @@ TEST(SdlAudioOutput, DeliversThePlayingSoundToTheDevice)
     FSOUND_STREAM* stream =
         FSOUND_Stream_Open(wav.data(), FSOUND_LOADMEMORY, 0, static_cast<int>(wav.size()));
     FSOUND_Stream_Play(FSOUND_FREE, stream);
-    SDL_Delay(400);
+    waitForFileSize(path, 4096 * 4, 20.0);
     FSOUND_Close();
     EXPECT_EQ(SDL_WasInit(SDL_INIT_AUDIO), 0u);
 

@@ -2,8 +2,11 @@
 
 #include <sndfile.h>
 
+#include <chrono>
 #include <cmath>
 #include <cstring>
+#include <fstream>
+#include <thread>
 #include <vector>
 
 namespace {
@@ -156,4 +159,16 @@ std::string sineOgg(int rate, int frames, double frequency)
     sf_writef_short(sf, samples.data(), frames);
     sf_close(sf);
     return file.bytes;
+}
+
+std::size_t waitForFileSize(const std::string& path, std::size_t bytes, double seconds)
+{
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
+    for (;;) {
+        std::ifstream in(path, std::ios::binary | std::ios::ate);
+        const std::size_t size = in ? static_cast<std::size_t>(in.tellg()) : 0;
+        if (size >= bytes || std::chrono::steady_clock::now() >= deadline)
+            return size;
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
 }

@@ -52,7 +52,7 @@ TEST(WaveOutAudioOutput, DeliversThePlayingSoundToTheDevice)
     const std::string wav = sineWav(44100, 1, 44100, 441.0, 0.5);
     FSOUND_Init(44100, 32, 0);
     playSine(wav);
-    Sleep(400);
+    waitForFileSize(path, 4096 * 4, 20.0);  // four buffers
     FSOUND_Close();
 
     std::ifstream in(path, std::ios::binary);
