@@ -2,10 +2,13 @@
 
 #include <sndfile.h>
 
+#include <algorithm>
 #include <chrono>
+#include <cstdlib>
 #include <cmath>
 #include <cstring>
 #include <fstream>
+#include <iterator>
 #include <thread>
 #include <vector>
 
@@ -161,14 +164,26 @@ std::string sineOgg(int rate, int frames, double frequency)
     return file.bytes;
 }
 
-std::size_t waitForFileSize(const std::string& path, std::size_t bytes, double seconds)
+int loudestSample(const std::string& bytes)
+{
+    int loudest = 0;
+    for (size_t i = 0; i + 1 < bytes.size(); i += 2) {
+        const short s = static_cast<short>(static_cast<unsigned char>(bytes[i]) |
+                                           (static_cast<unsigned char>(bytes[i + 1]) << 8));
+        loudest = std::max(loudest, std::abs(static_cast<int>(s)));
+    }
+    return loudest;
+}
+
+std::string waitForFile(const std::string& path, const std::function<bool(const std::string&)>& enough,
+                        double seconds)
 {
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
     for (;;) {
-        std::ifstream in(path, std::ios::binary | std::ios::ate);
-        const std::size_t size = in ? static_cast<std::size_t>(in.tellg()) : 0;
-        if (size >= bytes || std::chrono::steady_clock::now() >= deadline)
-            return size;
+        std::ifstream in(path, std::ios::binary);
+        const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+        if (enough(bytes) || std::chrono::steady_clock::now() >= deadline)
+            return bytes;
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
     }
 }
