@@ -15,7 +15,7 @@ PACKAGES=(
   fonts-dejavu-core
   python3 zip unzip p7zip-full
   xvfb xauth xdotool x11-utils x11-apps imagemagick twm xfonts-base
-  g++-mingw-w64-x86-64-posix mingw-w64-tools nasm dpkg-dev wine wine64
+  g++-mingw-w64-x86-64-posix mingw-w64-tools nasm dpkg-dev wine wine64 wine64-preloader
 )
 
 missing=()

@@ -29,19 +29,16 @@ TEST(SdlAudioOutput, DeliversThePlayingSoundToTheDevice)
     FSOUND_STREAM* stream =
         FSOUND_Stream_Open(wav.data(), FSOUND_LOADMEMORY, 0, static_cast<int>(wav.size()));
     FSOUND_Stream_Play(FSOUND_FREE, stream);
-    SDL_Delay(400);
+    waitForFile(path, [](const std::string& bytes) {
+        return bytes.size() >= 4096u * 4 && loudestSample(bytes) > 12000;
+    }, 20.0);
     FSOUND_Close();
     EXPECT_EQ(SDL_WasInit(SDL_INIT_AUDIO), 0u);
 
     std::ifstream in(path, std::ios::binary);
     const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
     ASSERT_GE(bytes.size(), 4096u * 4);
-    int loudest = 0;
-    for (size_t i = 0; i + 1 < bytes.size(); i += 2) {
-        const short s = static_cast<short>(static_cast<unsigned char>(bytes[i]) |
-                                           (static_cast<unsigned char>(bytes[i + 1]) << 8));
-        loudest = std::max(loudest, std::abs(static_cast<int>(s)));
-    }
+    const int loudest = loudestSample(bytes);
     EXPECT_GT(loudest, 12000);
     EXPECT_LT(loudest, 18000);
 }

@@ -2,8 +2,14 @@
 
 #include <sndfile.h>
 
+#include <algorithm>
+#include <chrono>
+#include <cstdlib>
 #include <cmath>
 #include <cstring>
+#include <fstream>
+#include <iterator>
+#include <thread>
 #include <vector>
 
 namespace {
@@ -156,4 +162,28 @@ std::string sineOgg(int rate, int frames, double frequency)
     sf_writef_short(sf, samples.data(), frames);
     sf_close(sf);
     return file.bytes;
+}
+
+int loudestSample(const std::string& bytes)
+{
+    int loudest = 0;
+    for (size_t i = 0; i + 1 < bytes.size(); i += 2) {
+        const short s = static_cast<short>(static_cast<unsigned char>(bytes[i]) |
+                                           (static_cast<unsigned char>(bytes[i + 1]) << 8));
+        loudest = std::max(loudest, std::abs(static_cast<int>(s)));
+    }
+    return loudest;
+}
+
+std::string waitForFile(const std::string& path, const std::function<bool(const std::string&)>& enough,
+                        double seconds)
+{
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
+    for (;;) {
+        std::ifstream in(path, std::ios::binary);
+        const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+        if (enough(bytes) || std::chrono::steady_clock::now() >= deadline)
+            return bytes;
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
 }

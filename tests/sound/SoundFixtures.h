@@ -1,6 +1,7 @@
 #ifndef QUORIN_SOUNDFIXTURES_H
 #define QUORIN_SOUNDFIXTURES_H
 
+#include <functional>
 #include <string>
 
 // Small sound files made in memory, byte for byte the same on every run.
@@ -14,5 +15,15 @@ std::string sineWav(int rate, int channels, int frames, double frequency, double
 
 // The same sine as Ogg Vorbis, encoded by libsndfile into memory.
 std::string sineOgg(int rate, int frames, double frequency);
+
+// The loudest of the 16-bit little-endian samples in bytes.
+int loudestSample(const std::string& bytes);
+
+// Reads the file at path again and again until `enough` takes its bytes, or
+// until `seconds` have passed, and returns what it read last: a sound device
+// writing to a file takes what it plays at its own pace, slower on a busy
+// machine, and may start with silence before the sound begins.
+std::string waitForFile(const std::string& path, const std::function<bool(const std::string&)>& enough,
+                        double seconds);
 
 #endif
