@@ -233,24 +233,10 @@ void Ship::collisionPass(float step, float frameAdvance)
 // distance, always the same way within a frame and by at least one unit in
 // the last place, so the passes end; but a small step (what is left of a
 // released key's speed) takes one pass per step, tens of millions of them
-// on the way to the track's edge. Kept as the reference for passesInRuns.
-std::uint64_t Ship::passesOneByOne(float step, float frameAdvance)
-{
-    std::uint64_t passes = 0;
-    while (!crashed) {
-        const float oldX = x;
-        const float oldDistance = distance;
-        collisionPass(step, frameAdvance);
-        ++passes;
-        if (!collide())
-            break;
-        if (!crashed && x == oldX && distance == oldDistance)
-            break;
-    }
-    return passes;
-}
-
-// The same passes, a run at a time. What a pass does depends only on the
+// on the way to the track's edge. Passes::oneByOne does them so, and is kept
+// as the reference for the runs.
+//
+// Passes::inRuns does the same passes a run at a time. What a pass does depends only on the
 // first event and on whether the ship crashes, and those only on the cells
 // and edges the samples look at; a pass moves one coordinate by a fixed step,
 // and the samples change with it in one direction only. So while the
@@ -264,13 +250,14 @@ std::uint64_t Ship::passesOneByOne(float step, float frameAdvance)
 // (26 at most in the tests' tables, sweeps and searches). A run costs at
 // most some two dozen binades of x or distance plus about 25 halvings, each
 // a look at the samples. The worst frames found, 22 and 38 million passes
-// one by one (about 1.3 and 1.8 s in an optimised build), take under 10 microseconds;
-// docs/perf-race.md has the figures.
-std::uint64_t Ship::passesInRuns(float step, float frameAdvance)
+// one by one (about 1.3 and 1.8 s in an optimised build), take under 10
+// microseconds; docs/perf-race.md has the figures.
+std::uint64_t Ship::collisionPasses(Passes mode, float step, float frameAdvance)
 {
     std::uint64_t passes = 0;
     while (!crashed) {
-        passes += skipRepeatedPasses(step, frameAdvance);
+        if (mode == Passes::inRuns)
+            passes += skipRepeatedPasses(step, frameAdvance);
         const float oldX = x;
         const float oldDistance = distance;
         collisionPass(step, frameAdvance);
@@ -391,10 +378,9 @@ std::uint64_t Ship::update(Passes passes)
     }
 
     // Collisions.
-    std::uint64_t collisionPasses = 0;
+    std::uint64_t passesDone = 0;
     if (collide())
-        collisionPasses = passes == Passes::oneByOne ? passesOneByOne(step, frameAdvance)
-                                                     : passesInRuns(step, frameAdvance);
+        passesDone = collisionPasses(passes, step, frameAdvance);
 
     // The floor under the nose sets the forward speed.
     if (!jumping()) {
@@ -406,5 +392,5 @@ std::uint64_t Ship::update(Passes passes)
     // Damping, once a frame.
     lateralSpeed -= lateralSpeed * lateralDamping;
     forwardSpeed += (game->tileSpeed(tileNormal) - forwardSpeed) * speedReturn;
-    return collisionPasses;
+    return passesDone;
 }

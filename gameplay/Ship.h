@@ -84,8 +84,9 @@ private:
     // One collision pass on the first event: the push back and the crash
     // test.
     void collisionPass(float step, float frameAdvance);
-    std::uint64_t passesOneByOne(float step, float frameAdvance);
-    std::uint64_t passesInRuns(float step, float frameAdvance);
+    // Every pass of a frame, one by one or a run of identical ones at a time;
+    // answers how many.
+    std::uint64_t collisionPasses(Passes mode, float step, float frameAdvance);
     // Passes from here on that would repeat the next one exactly, done in
     // one go; answers how many.
     std::uint64_t skipRepeatedPasses(float step, float frameAdvance);

@@ -714,13 +714,45 @@ namespace {
 
 // Three triangles in one index buffer, drawn with a count of 7: two whole
 // triangles, the seventh index alone draws nothing.
-class DrawIndexedDevice : public TestDevice {
+// Draws untextured vertex colours straight in clip space over black, and
+// keeps the pixels of the last frame it runs.
+class FlatDrawingDevice : public TestDevice {
+public:
+    std::vector<uint32_t> pixels;
+    int pitch = 0;
+
+    void beginFlatFrame()
+    {
+        setClearColor(0x000000);
+        clear(ClearFlags::color | ClearFlags::depth);
+        setMatrixMode(0);
+        loadIdentity();
+        setMatrixMode(1);
+        loadIdentity();
+        setRenderState(RenderStateType::depthTest, RenderStateValue::depthOff);
+        setRenderState(RenderStateType::cullMode, RenderStateValue::cullNone);
+        setRenderState(RenderStateType::blendMode, RenderStateValue::blendAlpha);   // vertex colours
+        setTexture(nullptr);
+    }
+    void keepLastFrame()
+    {
+        if (frames == framesToRun)
+            pixels = readTarget(d3dDevice(), &pitch);
+    }
+    // The colour at a point in clip space of the kept frame.
+    uint32_t at(float x, float y) const
+    {
+        const int px = static_cast<int>((x + 1.0f) * 320.0f);
+        const int py = static_cast<int>((1.0f - y) * 240.0f);
+        return pixels[py * pitch + px] & 0xFFFFFFu;
+    }
+};
+
+class DrawIndexedDevice : public FlatDrawingDevice {
 public:
     VertexBuffer* vertices = nullptr;
     IndexBuffer* indices = nullptr;
     int primitives = -1;
-    std::vector<uint32_t> pixels;
-    int pitch = 0;
 
     void onInit() override
     {
@@ -747,29 +779,13 @@ public:
     }
     void frame() override
     {
-        setClearColor(0x000000);
-        clear(ClearFlags::color | ClearFlags::depth);
-        setMatrixMode(0);
-        loadIdentity();
-        setMatrixMode(1);
-        loadIdentity();
-        setRenderState(RenderStateType::depthTest, RenderStateValue::depthOff);
-        setRenderState(RenderStateType::cullMode, RenderStateValue::cullNone);
-        setRenderState(RenderStateType::blendMode, RenderStateValue::blendAlpha);   // vertex colours
-        setTexture(nullptr);
+        beginFlatFrame();
         setVertexBuffer(vertices);
         setIndexBuffer(indices);
         const int before = primitivesDrawn();
         drawIndexed(0, 9, 0, 7);
         primitives = primitivesDrawn() - before;
-        if (frames == framesToRun)
-            pixels = readTarget(d3dDevice(), &pitch);
-    }
-    uint32_t at(float x, float y) const
-    {
-        const int px = static_cast<int>((x + 1.0f) * 320.0f);
-        const int py = static_cast<int>((1.0f - y) * 240.0f);
-        return pixels[py * pitch + px] & 0xFFFFFFu;
+        keepLastFrame();
     }
 };
 
@@ -833,12 +849,10 @@ namespace {
 // indices 0, 1, 2; then only vertex 3's position and the third index,
 // which becomes 3. Drawn, the triangle is (0, 1, 3) in white only when
 // each lock kept what it did not write.
-class BufferDrawDevice : public TestDevice {
+class BufferDrawDevice : public FlatDrawingDevice {
 public:
     VertexBuffer* vertices[2] = {};
     IndexBuffer* indices[2] = {};
-    std::vector<uint32_t> pixels;
-    int pitch = 0;
 
     static float left(int dynamic) { return dynamic ? 0.1f : -0.9f; }
 
@@ -874,29 +888,13 @@ public:
     }
     void frame() override
     {
-        setClearColor(0x000000);
-        clear(ClearFlags::color | ClearFlags::depth);
-        setMatrixMode(0);
-        loadIdentity();
-        setMatrixMode(1);
-        loadIdentity();
-        setRenderState(RenderStateType::depthTest, RenderStateValue::depthOff);
-        setRenderState(RenderStateType::cullMode, RenderStateValue::cullNone);
-        setRenderState(RenderStateType::blendMode, RenderStateValue::blendAlpha);   // vertex colours
-        setTexture(nullptr);
+        beginFlatFrame();
         for (int dynamic = 0; dynamic < 2; ++dynamic) {
             setVertexBuffer(vertices[dynamic]);
             setIndexBuffer(indices[dynamic]);
             drawIndexed(0, 4, 0, 3);
         }
-        if (frames == framesToRun)
-            pixels = readTarget(d3dDevice(), &pitch);
-    }
-    uint32_t at(float x, float y) const
-    {
-        const int px = static_cast<int>((x + 1.0f) * 320.0f);
-        const int py = static_cast<int>((1.0f - y) * 240.0f);
-        return pixels[py * pitch + px] & 0xFFFFFFu;
+        keepLastFrame();
     }
 };
 
