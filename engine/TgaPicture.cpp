@@ -43,29 +43,39 @@ void TgaPicture::readHeader()
     height_ = static_cast<int>(littleEndian16(bytes + 14));
     depth_ = bytes[16];
     const unsigned descriptor = bytes[17];
-    switch (imageType_) {
-    case 1:
-    case 9:
-        if (mapType != 1 || mapLength_ == 0 || depth_ != 8)
-            return refuse("a colour-mapped TGA without a usable colour map");
-        if (mapEntryBits_ != 16 && mapEntryBits_ != 24 && mapEntryBits_ != 32)
+    const bool indexed = imageType_ == 1 || imageType_ == 9;
+    const bool trueColour = imageType_ == 2 || imageType_ == 10;
+    const bool grey = imageType_ == 3 || imageType_ == 11;
+    if (!indexed && !trueColour && !grey)
+        return refuse("a TGA of unknown image type " + std::to_string(imageType_));
+    // A colour map may come with any image type (TGA 2.0): a colour-mapped
+    // picture's pixels index it, the others' pixels do not, and it is
+    // skipped. Either way it lies between the image ID and the pixels.
+    if (mapType > 1)
+        return refuse("a TGA of colour map type " + std::to_string(mapType) +
+                      "; 0 (none) and 1 (a colour map) are read");
+    hasMap_ = mapType == 1;
+    if (hasMap_) {
+        const bool readable = mapEntryBits_ == 16 || mapEntryBits_ == 24 || mapEntryBits_ == 32;
+        // 15-bit entries (two bytes each) are allowed in a map that is only
+        // skipped; a map whose colours are read holds 16, 24 or 32 bits.
+        if (!readable && (indexed || mapEntryBits_ != 15))
             return refuse("a TGA colour map of " + std::to_string(mapEntryBits_) + "-bit entries");
-        break;
-    case 2:
-    case 10:
-        if (mapType != 0)
-            return refuse("a true-colour TGA with a colour map");
+    }
+    if (indexed) {
+        if (!hasMap_)
+            return refuse("a colour-mapped TGA without a colour map");
+        if (mapLength_ == 0)
+            return refuse("a colour-mapped TGA whose colour map has no entries");
+        if (depth_ != 8 && depth_ != 16)
+            return refuse("a colour-mapped TGA of " + std::to_string(depth_) +
+                          "-bit indexes; 8- and 16-bit indexes are read");
+    } else if (trueColour) {
         if (depth_ != 15 && depth_ != 16 && depth_ != 24 && depth_ != 32)
             return refuse("a true-colour TGA of " + std::to_string(depth_) + " bits a pixel");
-        break;
-    case 3:
-    case 11:
-        if (mapType != 0 || (depth_ != 8 && depth_ != 16))
-            return refuse("a grey TGA of " + std::to_string(depth_) +
-                          " bits a pixel; 8 (grey) and 16 (grey and alpha) are read");
-        break;
-    default:
-        return refuse("a TGA of unknown image type " + std::to_string(imageType_));
+    } else if (depth_ != 8 && depth_ != 16) {
+        return refuse("a grey TGA of " + std::to_string(depth_) +
+                      " bits a pixel; 8 (grey) and 16 (grey and alpha) are read");
     }
     if (descriptor & 0xC0)
         return refuse("an interleaved TGA");
@@ -87,15 +97,31 @@ void TgaPicture::checkData()
     }
     const unsigned long long pixelBytes = (depth_ + 7) / 8;
     const unsigned long long mapBytes =
-        imageType_ == 1 || imageType_ == 9 ? static_cast<unsigned long long>(mapLength_) * (mapEntryBits_ / 8) : 0;
+        hasMap_ ? static_cast<unsigned long long>(mapLength_) * ((mapEntryBits_ + 7) / 8) : 0;
     mapStart_ = 18 + static_cast<size_t>(bytes_[0]);
     if (mapStart_ + mapBytes > size_)
         return refuse("the TGA ends inside its colour map");
     pixelStart_ = mapStart_ + static_cast<size_t>(mapBytes);
+    const bool indexed = imageType_ == 1 || imageType_ == 9;
+    // Every index a pixel holds must name an entry of the colour map.
+    auto outsideMap = [&](size_t at, unsigned long long count) {
+        for (unsigned long long i = 0; indexed && i < count; ++i, at += pixelBytes) {
+            const unsigned index = depth_ == 16 ? littleEndian16(bytes_ + at) : bytes_[at];
+            if (index < mapFirst_ || index - mapFirst_ >= mapLength_) {
+                refuse("a TGA pixel of colour index " + std::to_string(index) +
+                       ", outside its colour map of entries " + std::to_string(mapFirst_) + " to " +
+                       std::to_string(mapFirst_ + mapLength_ - 1));
+                return true;
+            }
+        }
+        return false;
+    };
     const unsigned long long pixels = static_cast<unsigned long long>(width_) * static_cast<unsigned long long>(height_);
     if (imageType_ < 9) {
         if (pixels * pixelBytes > size_ - pixelStart_)
             return refuse("the TGA ends before its last pixel");
+        if (outsideMap(pixelStart_, pixels))
+            return;
     } else {
         // Run-length packets: a count byte, then one pixel repeated or that
         // many raw pixels. They must cover every pixel inside the file.
@@ -105,10 +131,15 @@ void TgaPicture::checkData()
             if (position >= size_)
                 return refuse("the TGA ends before its last pixel");
             const unsigned packet = bytes_[position++];
+            const bool repeated = (packet & 0x80) != 0;
             const unsigned long long count = (packet & 0x7F) + 1;
-            const unsigned long long length = (packet & 0x80) ? pixelBytes : count * pixelBytes;
+            const unsigned long long length = repeated ? pixelBytes : count * pixelBytes;
             if (length > size_ - position)
                 return refuse("the TGA ends before its last pixel");
+            // Raw pixels past the picture's last are never read.
+            const unsigned long long used = count < pixels - covered ? count : pixels - covered;
+            if (outsideMap(position, repeated ? 1 : used))
+                return;
             position += static_cast<size_t>(length);
             covered += count;
         }
@@ -119,7 +150,7 @@ void TgaPicture::checkData()
 uint32_t TgaPicture::mapColour(unsigned index) const
 {
     if (index < mapFirst_ || index - mapFirst_ >= mapLength_)
-        return opaqueBlack;   // outside the colour map
+        return opaqueBlack;   // refused by checkData(); never read outside the map
     const size_t entryBytes = mapEntryBits_ / 8;
     const unsigned char* entry = bytes_ + mapStart_ + (index - mapFirst_) * entryBytes;
     if (entryBytes == 2)
@@ -131,7 +162,7 @@ uint32_t TgaPicture::colour(const unsigned char* pixel) const
 {
     switch (imageType_ & 7) {
     case 1:
-        return mapColour(pixel[0]);
+        return mapColour(depth_ == 16 ? littleEndian16(pixel) : pixel[0]);
     case 3:
         return opaque(pixel[0], pixel[0], pixel[0]);   // a second byte is alpha
     default:

@@ -5,16 +5,18 @@
 #include <cstdint>
 #include <string>
 
-// A TGA file, read by the engine itself: colour-mapped (8-bit indexes into
-// a map of 16-, 24- or 32-bit entries), true-colour (15, 16, 24 or 32 bits)
-// or grey (8 bits, or 16 of grey and alpha), raw or run-length (packets may
-// run on from one row into the next), stored from either corner. 15- and
-// 16-bit colours are 5 bits each of red, green and blue. Alpha is not read:
-// every pixel comes out opaque.
+// A TGA file, read by the engine itself: colour-mapped (8- or 16-bit
+// indexes into a map of 16-, 24- or 32-bit entries), true-colour (15, 16, 24
+// or 32 bits) or grey (8 bits, or 16 of grey and alpha), raw or run-length
+// (packets may run on from one row into the next), stored from either
+// corner. A true-colour or grey TGA may carry a colour map (of 15- to 32-bit
+// entries), which is skipped. 15- and 16-bit colours are 5 bits each of red,
+// green and blue. Alpha is not read: every pixel comes out opaque.
 //
 // As with BmpPicture, the constructor reads the header, checkData() makes
-// sure the colour map and every pixel lie inside the file, and decode()
-// cannot read or write outside its bounds whatever the bytes hold.
+// sure the colour map and every pixel lie inside the file and that every
+// colour index names an entry of the map, and decode() cannot read or write
+// outside its bounds whatever the bytes hold.
 class TgaPicture {
 public:
     // The bytes stay the caller's and must outlive the object.
@@ -46,6 +48,7 @@ private:
     unsigned depth_ = 0;
     bool topFirst_ = false;
     bool rightToLeft_ = false;
+    bool hasMap_ = false;
     unsigned mapFirst_ = 0;
     unsigned mapLength_ = 0;
     unsigned mapEntryBits_ = 0;

@@ -155,7 +155,7 @@ std::string pictureFixture(const std::string& name)
 // Hostile and damaged pictures, among them inputs on which the image library
 // crashed (a double free), hung or asked for gigabytes when it was handed
 // every file to detect the format itself: each is refused before the
-// library sees it, with the reason in the message.
+// library sees it, with the reason in the message "image <path>: <reason>".
 TEST(ImageDecoding, RefusesHostileAndDamagedPicturesWithTheReason)
 {
     const struct {
@@ -183,7 +183,15 @@ TEST(ImageDecoding, RefusesHostileAndDamagedPicturesWithTheReason)
         {"bmp-overlapping-masks.bmp", "unusable colour masks"},
         {"tga-rle-short.tga", "ends before its last pixel"},
         {"tga-interleaved.tga", "an interleaved TGA"},
-        {"tga-map-15bit.tga", "15-bit entries"},
+        {"tga-map-15bit.tga", "a TGA colour map of 15-bit entries"},
+        {"tga-index-past-map.tga", "a TGA pixel of colour index 300, outside its colour map of entries 0 to 299"},
+        {"tga-rle-index-past-map.tga", "a TGA pixel of colour index 7, outside its colour map of entries 1 to 2"},
+        {"tga-index-below-map.tga", "a TGA pixel of colour index 0, outside its colour map of entries 1 to 1"},
+        {"tga-map-past-end.tga", "the TGA ends inside its colour map"},
+        {"tga-mapped-without-map.tga", "a colour-mapped TGA without a colour map"},
+        {"tga-mapped-24bit-index.tga", "a colour-mapped TGA of 24-bit indexes; 8- and 16-bit indexes are read"},
+        {"tga-grey-24bit.tga", "a grey TGA of 24 bits a pixel; 8 (grey) and 16 (grey and alpha) are read"},
+        {"tga-map-type-2.tga", "a TGA of colour map type 2"},
         {"jpeg-huge-declared.jpg", "a picture may hold at most"},
         {"jpeg-12bit.jpg", "12-bit samples"},
         {"jpeg-arithmetic.jpg", "arithmetic-coded"},
@@ -199,7 +207,10 @@ TEST(ImageDecoding, RefusesHostileAndDamagedPicturesWithTheReason)
         EXPECT_FALSE(header.usable());
         EXPECT_NE(header.problem().find(c.reason), std::string::npos) << header.problem();
         DataFile file(c.file, bytes.data(), static_cast<int>(bytes.size()));
+        testing::internal::CaptureStderr();
         EXPECT_EQ(std::unique_ptr<Image>(loadImage(file, true)), nullptr);
+        EXPECT_EQ(testing::internal::GetCapturedStderr(),
+                  "image " + std::string(c.file) + ": " + header.problem() + "\n");
     }
 }
 
@@ -225,6 +236,14 @@ TEST(ImageDecoding, ReadableFormatsDecodeAndLeaveNothingBehind)
         {"bmp-rle8-ends-early.bmp", 2, 2, {red, red, white, white}},
         {"bmp-v5-header.bmp", 1, 1, {black}},
         {"tga-rle.tga", 3, 1, {blue, blue, blue}},
+        // A colour map beside true-colour or grey pixels is skipped, however
+        // wide its entries; 16-bit indexes reach past entry 255.
+        {"tga-grey-with-map.tga", 2, 1, {black, white}},
+        {"tga-grey-rle-with-15bit-map.tga", 2, 1, {white, white}},
+        {"tga-true-colour-with-map.tga", 2, 1, {red, green}},
+        {"tga-true-colour-rle-with-map.tga", 1, 2, {blue, blue}},
+        {"tga-mapped-16bit-index.tga", 2, 1, {red, green}},
+        {"tga-mapped-rle-16bit-index.tga", 3, 1, {blue, blue, blue}},
         {"jpeg-grey.jpg", 8, 8, std::vector<uint32_t>(64, 0xFF808080)},
         {"png-interlaced.png", 3, 3,
          {0xFF0A0A0A, 0xFF282828, 0xFF141414, 0xFF3C3C3C, 0xFF3C3C3C, 0xFF3C3C3C, 0xFF1E1E1E, 0xFF323232,
