@@ -5,6 +5,7 @@
 #include <unzip.h>
 #include <zlib.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <vector>
 
@@ -28,6 +29,9 @@ const unsigned zip64RecordId = 0x0001;
 
 // Deflate data is read from the archive in pieces of this size.
 const unsigned long packedPiece = 64 * 1024;
+// The smallest buffer a deflated member is inflated into at first (or its
+// whole size, when that is smaller).
+const unsigned long long firstInflatedPiece = 64 * 1024;
 
 // minizip's plain 64-bit file calls, which the members' data is read with.
 const zlib_filefunc64_def& plainFiles()
@@ -220,14 +224,29 @@ bool ZipFileSystem::readMember(unsigned long long offset, unsigned long long pac
                                std::vector<unsigned char>& bytes, std::string& why)
 {
     const zlib_filefunc64_def& files = plainFiles();
+    // The member's data must lie inside the archive before any buffer is
+    // sized from its entry: a stored member's buffer is then never larger
+    // than the archive.
+    if (files.zseek64_file(files.opaque, stream_, 0, ZLIB_FILEFUNC_SEEK_END) != 0) {
+        why = "the archive's length cannot be found";
+        return false;
+    }
+    const unsigned long long archiveLength = files.ztell64_file(files.opaque, stream_);
+    if (offset > archiveLength || packedSize > archiveLength - offset) {
+        why = "its data is cut short: " + std::to_string(packedSize) + " bytes claimed, " +
+              std::to_string(offset > archiveLength ? 0 : archiveLength - offset) +
+              " left in the archive";
+        return false;
+    }
     if (files.zseek64_file(files.opaque, stream_, offset, ZLIB_FILEFUNC_SEEK_SET) != 0) {
         why = "its data lies past the end of the archive";
         return false;
     }
     // One byte more than the member's size, so that deflate data that holds
     // more than that shows.
-    bytes.resize(size + 1);
+    const unsigned long long room = size + 1;
     if (!deflated || (size == 0 && packedSize == 0)) {
+        bytes.resize(room);
         if (files.zread_file(files.opaque, stream_, bytes.data(), static_cast<uLong>(size)) != size) {
             why = "its data is cut short";
             return false;
@@ -235,6 +254,9 @@ bool ZipFileSystem::readMember(unsigned long long offset, unsigned long long pac
         return true;
     }
 
+    // The entry's size is only a claim: the buffer starts at a few times the
+    // deflate data and doubles as inflate fills it, up to that size.
+    bytes.resize(static_cast<size_t>(std::min(room, std::max(packedSize * 4, firstInflatedPiece))));
     z_stream inflater = {};
     if (inflateInit2(&inflater, -MAX_WBITS) != Z_OK) {
         why = "deflate cannot start";
@@ -243,7 +265,7 @@ bool ZipFileSystem::readMember(unsigned long long offset, unsigned long long pac
     std::vector<unsigned char> piece(packedPiece);
     unsigned long long unread = packedSize;
     inflater.next_out = bytes.data();
-    inflater.avail_out = static_cast<uInt>(size + 1);
+    inflater.avail_out = static_cast<uInt>(bytes.size());
     int status = Z_OK;
     while (status == Z_OK) {
         if (inflater.avail_in == 0) {
@@ -259,6 +281,14 @@ bool ZipFileSystem::readMember(unsigned long long offset, unsigned long long pac
             unread -= length;
             inflater.next_in = piece.data();
             inflater.avail_in = static_cast<uInt>(length);
+        }
+        if (inflater.avail_out == 0 && bytes.size() < room) {
+            const size_t filled = bytes.size();
+            const size_t grown = static_cast<size_t>(std::min(room, 2ULL * filled));
+            bytes.reserve(grown);   // exactly: resize alone may take more than room
+            bytes.resize(grown);
+            inflater.next_out = bytes.data() + filled;
+            inflater.avail_out = static_cast<uInt>(bytes.size() - filled);
         }
         status = inflate(&inflater, Z_NO_FLUSH);
         if (status == Z_BUF_ERROR && inflater.avail_out == 0)

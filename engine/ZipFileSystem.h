@@ -25,7 +25,10 @@ public:
     // means), and, reported, for a member that is encrypted or compressed by
     // any other method than store or deflate, holds damaged deflate data,
     // does not match its CRC-32, or claims a size that cannot be true (larger
-    // than maxMemberSize or than its compressed data allows).
+    // than maxMemberSize or than its compressed data allows, data past the
+    // archive's end, or more than inflating yields). A buffer is never sized
+    // from a claim alone: a stored member's is checked against the archive's
+    // length first, a deflated member's grows as inflate fills it.
     DataFile* open(const std::string& path) override;
 
     // Reports go to stderr until this is set; null sends them back there.

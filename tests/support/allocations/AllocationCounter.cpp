@@ -10,10 +10,14 @@
 namespace {
 
 std::atomic<long> allocations{0};
+std::atomic<std::size_t> largest{0};
 
 void* countedAllocation(std::size_t size, std::size_t alignment = 0)
 {
     allocations.fetch_add(1, std::memory_order_relaxed);
+    std::size_t seen = largest.load(std::memory_order_relaxed);
+    while (size > seen && !largest.compare_exchange_weak(seen, size, std::memory_order_relaxed)) {
+    }
     if (size == 0)
         size = 1;
     // The aligned forms pair with the aligned deletes, which free through
@@ -28,6 +32,16 @@ void* countedAllocation(std::size_t size, std::size_t alignment = 0)
 long allocationCount()
 {
     return allocations.load(std::memory_order_relaxed);
+}
+
+void resetLargestAllocation()
+{
+    largest.store(0, std::memory_order_relaxed);
+}
+
+std::size_t largestAllocation()
+{
+    return largest.load(std::memory_order_relaxed);
 }
 
 bool allocationCounterCounts()
