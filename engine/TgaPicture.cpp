@@ -55,10 +55,11 @@ void TgaPicture::readHeader()
         return refuse("a TGA of colour map type " + std::to_string(mapType) +
                       "; 0 (none) and 1 (a colour map) are read");
     hasMap_ = mapType == 1;
-    if (hasMap_) {
+    if (hasMap_ && mapLength_ > 0) {
         const bool readable = mapEntryBits_ == 16 || mapEntryBits_ == 24 || mapEntryBits_ == 32;
         // 15-bit entries (two bytes each) are allowed in a map that is only
-        // skipped; a map whose colours are read holds 16, 24 or 32 bits.
+        // skipped; a map whose colours are read holds 16, 24 or 32 bits. A
+        // map of no entries takes no room, whatever their size.
         if (!readable && (indexed || mapEntryBits_ != 15))
             return refuse("a TGA colour map of " + std::to_string(mapEntryBits_) + "-bit entries");
     }

@@ -237,11 +237,13 @@ TEST(ImageDecoding, ReadableFormatsDecodeAndLeaveNothingBehind)
         {"bmp-v5-header.bmp", 1, 1, {black}},
         {"tga-rle.tga", 3, 1, {blue, blue, blue}},
         // A colour map beside true-colour or grey pixels is skipped, however
-        // wide its entries; 16-bit indexes reach past entry 255.
+        // wide its entries (of no size at all in a map of no entries);
+        // 16-bit indexes reach past entry 255.
         {"tga-grey-with-map.tga", 2, 1, {black, white}},
         {"tga-grey-rle-with-15bit-map.tga", 2, 1, {white, white}},
         {"tga-true-colour-with-map.tga", 2, 1, {red, green}},
         {"tga-true-colour-rle-with-map.tga", 1, 2, {blue, blue}},
+        {"tga-true-colour-empty-map.tga", 1, 1, {blue}},
         {"tga-mapped-16bit-index.tga", 2, 1, {red, green}},
         {"tga-mapped-rle-16bit-index.tga", 3, 1, {blue, blue, blue}},
         {"jpeg-grey.jpg", 8, 8, std::vector<uint32_t>(64, 0xFF808080)},
