@@ -17,7 +17,8 @@
   sounds go on);
 - every licence file the licence index names is there and not empty, and
   nothing in licences/ goes unnamed but the full licence texts in
-  licences/common/, which the copyright files refer to;
+  licences/common/, which the copyright files refer to: each text a file
+  refers to as /usr/share/common-licenses/<name> is there;
 - what the libraries' licences ask of a program given out as a binary:
   the IJG and FreeType credits in README.txt and in the index; every patch
   of ours (tools/windows/patches) in licences/patches/, as it is, and named
@@ -89,6 +90,12 @@ def main(argv):
             if not member.startswith(FOLDER + "licences/") or member == index_name:
                 continue
             file = member[len(FOLDER + "licences/"):]
+            if not file.startswith("common/"):
+                for text in sorted(set(re.findall(rb"/usr/share/common-licenses/([A-Za-z][A-Za-z0-9.+_-]*[A-Za-z0-9])",
+                                                  z.read(member)))):
+                    if FOLDER + "licences/common/%s.txt" % text.decode("ascii") not in names:
+                        faults.append("licences/%s refers to /usr/share/common-licenses/%s, which is not in "
+                                      "licences/common/" % (file, text.decode("ascii")))
             # The full licence texts the copyright files refer to.
             if file.startswith("common/"):
                 if not z.read(member).strip():

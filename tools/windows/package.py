@@ -71,8 +71,11 @@ OTHER_FILES = [
      "the fonts inside quorin.zip", "Bitstream Vera / DejaVu font licence"),
 ]
 
-# Full texts the copyright files above refer to as /usr/share/common-licenses/<name>.
+# Full texts the copyright files above refer to as /usr/share/common-licenses/<name>:
+# these at least, and every other one they name (GPL and LGPL are Debian's
+# names of the latest versions).
 COMMON_LICENCES = ["Apache-2.0", "GPL-2", "GPL-3", "LGPL-2", "LGPL-2.1"]
+COMMON_REFERENCE = re.compile(rb"/usr/share/common-licenses/([A-Za-z][A-Za-z0-9.+_-]*[A-Za-z0-9])")
 
 # Libraries under the GNU LGPL: linked statically, so the package says where
 # their exact sources are and how to relink the program.
@@ -148,11 +151,15 @@ def devil_tarball(source):
 
 
 def patches(source):
-    """Library name -> names of our patches for it (tools/windows/patches/<library>-*.patch)."""
+    """Library name -> (name, first line: what it does) of each of our patches
+    for it, tools/windows/patches/<library>-*.patch."""
     result = {}
     for path in sorted(glob.glob(os.path.join(source, "tools/windows/patches/*.patch"))):
         name = os.path.basename(path)
-        result.setdefault(name.split("-", 1)[0], []).append(name)
+        what = read_file(path).decode("utf-8").split("\n", 1)[0].strip().rstrip(".")
+        if not what or what.startswith(("---", "diff ")):
+            raise PackageError("tools/windows/patches/%s does not begin with a line saying what it does" % name)
+        result.setdefault(name.split("-", 1)[0], []).append((name, what))
     return result
 
 
@@ -172,8 +179,8 @@ def readme(built, sources, devil, our_patches, freetype_credit):
     def entry(name, version, use, licence, file):
         lines = ["%s, %s" % (name, version) if version else name,
                  "    used for: %s" % use, "    licence: %s, see %s" % (licence, file)]
-        for patch in our_patches.get(name, []):
-            lines.append("    built with our patch, see patches/%s" % patch)
+        for patch, what in our_patches.get(name, []):
+            lines.append("    built with our patch (%s), see patches/%s" % (what, patch))
         return lines + [""]
 
     patched = sorted(our_patches)
@@ -227,7 +234,7 @@ def readme(built, sources, devil, our_patches, freetype_credit):
                                                                    built.get(library, "not recorded")),
                   "    %s, SHA-256 %s" % (dsc, digest),
                   "    (the .dsc names the SHA-256 of each file of the source package)"]
-        for patch in our_patches.get(library, []):
+        for patch, _ in our_patches.get(library, []):
             lines += ["    with Debian's patches and then ours, patches/%s, applied" % patch]
     lines += [
         "",
@@ -285,11 +292,15 @@ def main(argv):
         members["licences/" + file] = debian_copyright(sources, package)
     for file, path, _, _, _, _ in OTHER_FILES:
         members["licences/" + file] = read_file(os.path.join(args.source, path))
-    for name in COMMON_LICENCES:
+    referred = set(COMMON_LICENCES)
+    for member, data in members.items():
+        if member.startswith("licences/"):
+            referred.update(name.decode("ascii") for name in COMMON_REFERENCE.findall(data))
+    for name in sorted(referred):
         members["licences/common/%s.txt" % name] = read_file("/usr/share/common-licenses/" + name)
     our_patches = patches(args.source)
-    for names in our_patches.values():
-        for name in names:
+    for library_patches in our_patches.values():
+        for name, _ in library_patches:
             members["licences/patches/" + name] = read_file(os.path.join(args.source, "tools/windows/patches",
                                                                          name))
     members["licences/README.txt"] = readme(versions(args.deps), sources, devil_tarball(args.source),
