@@ -53,7 +53,7 @@ D3dHost::D3dHost()
       ready_(false),
       minimized_(false),
       inModalLoop_(false),
-      programInFront_(true),
+      programInFront_(false),
       active_(false),
       closing_(false),
       destroying_(false),
@@ -135,6 +135,11 @@ int64_t D3dHost::counterFrequency()
     return frequency.QuadPart;
 }
 
+HWND D3dHost::foregroundWindow()
+{
+    return GetForegroundWindow();
+}
+
 void D3dHost::updateActivity()
 {
     active_ = ready_ && !minimized_ && !inModalLoop_ && programInFront_;
@@ -181,7 +186,7 @@ HRESULT D3dHost::create(HINSTANCE instance)
     deviceLost_ = false;
     behaviorFlags_ = 0;
     inModalLoop_ = false;
-    programInFront_ = true;
+    programInFront_ = false;
 
     direct3d_ = Direct3DCreate9(sdkVersion);
     if (!direct3d_) {
@@ -232,6 +237,12 @@ HRESULT D3dHost::create(HINSTANCE instance)
         return E_FAIL;
     }
     windowMade_ = true;
+    // The program is in front when the foreground window is one of this
+    // thread's (WM_ACTIVATEAPP tells of the changes between threads). A
+    // window Windows did not bring to the front hears nothing until the
+    // player clicks on it, so it must not count as in front meanwhile.
+    const HWND front = foregroundWindow();
+    programInFront_ = front && GetWindowThreadProcessId(front, nullptr) == GetCurrentThreadId();
 
     if (FAILED(oneTimeSceneInit())) {
         fail("The game cannot be prepared.");
@@ -489,6 +500,13 @@ LRESULT D3dHost::handleMessage(HWND window, UINT message, WPARAM wParam, LPARAM 
     case WM_EXITMENULOOP:
         inModalLoop_ = false;
         updateActivity();
+        break;
+    case WM_SYSCOMMAND:
+        // Alt or F10 alone, or Alt with a letter: DefWindowProc would run the
+        // keyboard menu's modal loop, which stops the game and takes the next
+        // key. Alt+F4 arrives as SC_CLOSE and goes on to DefWindowProc.
+        if ((wParam & 0xFFF0) == SC_KEYMENU)
+            return 0;
         break;
     case WM_SETCURSOR:
         // A window shows its class cursor; full screen shows it only when

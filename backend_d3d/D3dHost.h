@@ -21,9 +21,16 @@
 //            Direct3D released, finalCleanup, window destroyed
 //
 // The window is active, and frames run, while it is neither minimised nor
-// held by a move, size or menu loop and the program is the one in front
-// (WM_ACTIVATEAPP). The frame clock stops whenever the window is inactive,
-// so the first frame after it is given only the time since it came back.
+// held by a move, size or menu loop and the program is the one in front:
+// taken from the foreground window once the window is made (Windows does
+// not always bring a new window to the front), then from WM_ACTIVATEAPP.
+// The frame clock stops whenever the window is inactive, so the first frame
+// after it is given only the time since it came back.
+//
+// The keyboard menu is never entered: Alt or F10 alone, or Alt with a
+// letter, would otherwise put the window into Windows' menu loop, which
+// holds the game and takes the next key. The window has no menu bar; its
+// system menu still opens with the mouse, and Alt+F4 still closes it.
 //
 // A change of the window's size is stored and does not reset the device:
 // the back buffer keeps the creation size and is stretched when presented.
@@ -88,6 +95,8 @@ protected:
     // The frame clock's source: QueryPerformanceCounter and its frequency.
     virtual int64_t counterTicks();
     virtual int64_t counterFrequency();
+    // The window in front of the desktop: GetForegroundWindow.
+    virtual HWND foregroundWindow();
 
 private:
     D3dHost(const D3dHost&) = delete;

@@ -1221,6 +1221,172 @@ TEST(D3dHost, TheFrameClockStopsWhileTheGameDoesNotRun)
 
 namespace {
 
+// Started while another program keeps the front: Windows shows the window
+// without activating it, so no WM_ACTIVATEAPP comes (this device drops the
+// ones Wine sends) and the foreground window is another program's, or none.
+// The game must wait with its clock stopped until the player brings the
+// window to the front; here that happens after a minute of the test's
+// counter.
+class BehindDevice : public TestDevice {
+public:
+    static const UINT lookMessage = WM_APP + 2;
+    HWND inFront = nullptr;
+    bool behind = true;
+    bool activeWhileBehind = true;
+    int framesWhileBehind = -1;
+    std::vector<float> elapsed;
+    int64_t now = 0;
+
+    int64_t counterTicks() override { return ++now; }
+    int64_t counterFrequency() override { return 1000; }
+    HWND foregroundWindow() override { return behind ? inFront : TestDevice::foregroundWindow(); }
+    HRESULT oneTimeSceneInit() override
+    {
+        // The first message the loop takes once the window is made.
+        PostMessageA(window(), lookMessage, 0, 0);
+        return TestDevice::oneTimeSceneInit();
+    }
+    void onFrame(float seconds) override
+    {
+        elapsed.push_back(seconds);
+        TestDevice::onFrame(seconds);
+    }
+    LRESULT msgProc(HWND w, UINT message, WPARAM wParam, LPARAM lParam) override
+    {
+        if (message == WM_ACTIVATEAPP && behind)
+            return 0;
+        if (message == lookMessage) {
+            activeWhileBehind = active();
+            framesWhileBehind = frames;
+            now += 60000;
+            behind = false;
+            PostMessageA(w, WM_ACTIVATEAPP, TRUE, 0);   // the player's click on it
+            return 0;
+        }
+        return TestDevice::msgProc(w, message, wParam, lParam);
+    }
+};
+
+} // namespace
+
+TEST(D3dHost, AGameStartedBehindAnotherWindowWaitsForTheFront)
+{
+    // Another program's window (the desktop's, of Wine's explorer), or none.
+    const HWND fronts[] = {GetDesktopWindow(), nullptr};
+    for (HWND front : fronts) {
+        BehindDevice device;
+        device.inFront = front;
+        ASSERT_EQ(device.start(), 0);
+        EXPECT_FALSE(device.activeWhileBehind) << "front " << front << ": active without being in front";
+        EXPECT_EQ(device.framesWhileBehind, 0) << "front " << front;
+        ASSERT_EQ(device.frames, 3) << "front " << front << ": the game did not run once in front";
+        for (size_t i = 0; i < device.elapsed.size(); ++i)
+            EXPECT_LT(device.elapsed[i], 0.5f) << "front " << front << ": frame " << i + 1
+                                               << " was given the time behind";
+    }
+}
+
+namespace {
+
+// What Windows sends for keys held with Alt, or for F10, to the window in
+// front; the window procedure's DefWindowProc turns them into WM_SYSCOMMAND
+// (SC_KEYMENU for the keyboard menu, SC_CLOSE for Alt+F4).
+struct KeyMessage {
+    UINT message;
+    WPARAM key;
+};
+
+LPARAM keyParameter(UINT message, WPARAM key)
+{
+    const UINT virtualKey = message == WM_SYSCHAR ? VkKeyScanA(static_cast<CHAR>(key)) & 0xFF : static_cast<UINT>(key);
+    LPARAM value = 1 | (static_cast<LPARAM>(MapVirtualKeyA(virtualKey, MAPVK_VK_TO_VSC)) << 16);
+    if ((message == WM_SYSKEYDOWN || message == WM_SYSCHAR) && key != VK_F10)
+        value |= LPARAM(1) << 29;   // Alt is down
+    if (message == WM_SYSKEYUP || message == WM_KEYUP)
+        value |= (LPARAM(1) << 30) | (LPARAM(1) << 31);   // was down, goes up
+    return value;
+}
+
+// Alt alone, F10 alone and Alt with a letter (player 2's X) each ask for the
+// keyboard menu: the game must go on, one press a frame, without entering
+// it (its modal loop would hold the game and take the next key). Then
+// Alt+F4, which must still close the window.
+class AltKeyDevice : public TestDevice {
+public:
+    struct Press {
+        const char* name;
+        std::vector<KeyMessage> messages;
+        std::vector<WPARAM> commands;   // the WM_SYSCOMMANDs it leads to
+    };
+    std::vector<Press> presses;
+    std::vector<WPARAM> commands;
+    std::vector<std::string> menuLoops;   // the presses that entered the menu loop
+    const char* pressing = "";
+    int framesAtShutdown = -1;
+    int altF4Frame = -1;
+
+    void frame() override
+    {
+        if (frames < 2)
+            return;
+        const size_t press = static_cast<size_t>(frames - 2);
+        if (press > presses.size())
+            return;
+        const std::vector<KeyMessage> altF4 = {
+            {WM_SYSKEYDOWN, VK_MENU}, {WM_SYSKEYDOWN, VK_F4}, {WM_SYSKEYUP, VK_F4}, {WM_SYSKEYUP, VK_MENU}};
+        const std::vector<KeyMessage>& messages = press < presses.size() ? presses[press].messages : altF4;
+        if (press == presses.size())
+            altF4Frame = frames;
+        pressing = press < presses.size() ? presses[press].name : "Alt+F4";
+        for (const KeyMessage& m : messages) {
+            SendMessageA(window(), m.message, m.key, keyParameter(m.message, m.key));
+            if (!window())
+                return;
+        }
+    }
+    void onShutdown() override
+    {
+        TestDevice::onShutdown();
+        framesAtShutdown = frames;
+    }
+    LRESULT msgProc(HWND w, UINT message, WPARAM wParam, LPARAM lParam) override
+    {
+        if (message == WM_SYSCOMMAND)
+            commands.push_back(wParam & 0xFFF0);
+        if (message == WM_ENTERMENULOOP) {
+            menuLoops.push_back(pressing);
+            // Ends the menu loop at once rather than leave the test in it.
+            PostMessageA(w, WM_KEYDOWN, VK_ESCAPE, keyParameter(WM_KEYDOWN, VK_ESCAPE));
+        }
+        return TestDevice::msgProc(w, message, wParam, lParam);
+    }
+};
+
+} // namespace
+
+TEST(D3dHost, AltOrF10AloneNeitherStopsTheGameNorOpensAMenuAndAltF4Closes)
+{
+    AltKeyDevice device;
+    device.presses = {
+        {"Alt", {{WM_SYSKEYDOWN, VK_MENU}, {WM_SYSKEYUP, VK_MENU}}, {SC_KEYMENU}},
+        {"F10", {{WM_SYSKEYDOWN, VK_F10}, {WM_SYSKEYUP, VK_F10}}, {SC_KEYMENU}},
+        {"Alt+X", {{WM_SYSKEYDOWN, VK_MENU}, {WM_SYSKEYDOWN, 'X'}, {WM_SYSCHAR, 'x'}, {WM_SYSKEYUP, 'X'},
+                   {WM_SYSKEYUP, VK_MENU}}, {SC_KEYMENU}},
+    };
+    device.framesToRun = 100;
+    ASSERT_EQ(device.start(), 0);
+    std::vector<WPARAM> expected;
+    for (const AltKeyDevice::Press& press : device.presses)
+        expected.insert(expected.end(), press.commands.begin(), press.commands.end());
+    expected.push_back(SC_CLOSE);
+    EXPECT_EQ(device.commands, expected) << "the keys did not come as Windows turns them into commands";
+    EXPECT_EQ(device.menuLoops, std::vector<std::string>{}) << "the keyboard menu was entered";
+    EXPECT_EQ(device.altF4Frame, 2 + static_cast<int>(device.presses.size())) << "the game did not go on";
+    EXPECT_EQ(device.framesAtShutdown, device.altF4Frame) << "Alt+F4 did not close the window before the next frame";
+}
+
+namespace {
+
 // Minimised and restored by a window manager (tests/d3d/wine-minimise.sh
 // drives it from outside, as a player's clicks would): Wine hears of it from
 // the X server and tells the window as Windows does. The host's clock runs

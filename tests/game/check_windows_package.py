@@ -13,12 +13,25 @@
   runtime or of a library would be missing on the player's machine);
 - README.txt is there with Windows line ends and tells how to start, the
   keys and what a content error means;
+- README.txt says what happens while the game stands still (music and
+  sounds go on);
 - every licence file the licence index names is there and not empty, and
   nothing in licences/ goes unnamed but the full licence texts in
-  licences/common/, which the copyright files refer to.
+  licences/common/, which the copyright files refer to: each text a file
+  refers to as /usr/share/common-licenses/<name> is there;
+- what the libraries' licences ask of a program given out as a binary:
+  the IJG and FreeType credits in README.txt and in the index; every patch
+  of ours (tools/windows/patches) in licences/patches/, as it is, and named
+  in the index; for each LGPL library (DevIL, libsndfile, libxmp) its exact
+  source (the Debian source package, its version and the SHA-256 of its
+  .dsc, or DevIL's tarball with the SHA-256 it has), and how to link the
+  program again (the build scripts, the permission to modify and
+  reverse-engineer).
 
 Prints each fault; exits 0 when there is none, 1 otherwise.
 """
+import glob
+import hashlib
 import os
 import re
 import subprocess
@@ -29,7 +42,16 @@ import zipfile
 FOLDER = "Quorin/"
 # What the player's README must speak of.
 README_TOPICS = ["racer_d3d.exe", "quorin.zip", "Escape", "Left / Right", "X / V", "Space", "left Control",
-                 "content error"]
+                 "content error", "Music and sounds go on", "Alt+F4", "licences/README.txt"]
+# Credits the IJG licence (libjpeg-turbo) and the FreeType Licence ask the
+# documentation of a program given out as a binary to state.
+CREDITS = [("This software is based in part on the work of the Independent JPEG Group.",
+            re.escape("This software is based in part on the work of the Independent JPEG Group.")),
+           ("Portions of this software are copyright \u00a9 <year> The FreeType Project (www.freetype.org). "
+            "All rights reserved.",
+            re.escape("Portions of this software are copyright \u00a9 ") + r"(19|20)\d\d "
+            + re.escape("The FreeType Project (www.freetype.org). All rights reserved."))]
+SOURCE_TREE = os.path.join(os.path.dirname(os.path.abspath(__file__)), os.pardir, os.pardir)
 # DLLs every Windows has; the program may import nothing else.
 WINDOWS_DLLS = {"kernel32.dll", "user32.dll", "gdi32.dll", "d3d9.dll", "comctl32.dll", "winmm.dll",
                 "msvcrt.dll", "advapi32.dll", "shell32.dll", "ole32.dll"}
@@ -57,7 +79,7 @@ def main(argv):
             index = ""
         else:
             index = z.read(index_name).decode("utf-8")
-        named = set(re.findall(r"see (\S+\.txt)", index))
+        named = set(re.findall(r"see (\S+\.(?:txt|patch))", index))
         for file in sorted(named):
             member = FOLDER + "licences/" + file
             if member not in names:
@@ -68,12 +90,19 @@ def main(argv):
             if not member.startswith(FOLDER + "licences/") or member == index_name:
                 continue
             file = member[len(FOLDER + "licences/"):]
+            if not file.startswith("common/"):
+                for text in sorted(set(re.findall(rb"/usr/share/common-licenses/([A-Za-z][A-Za-z0-9.+_-]*[A-Za-z0-9])",
+                                                  z.read(member)))):
+                    if FOLDER + "licences/common/%s.txt" % text.decode("ascii") not in names:
+                        faults.append("licences/%s refers to /usr/share/common-licenses/%s, which is not in "
+                                      "licences/common/" % (file, text.decode("ascii")))
             # The full licence texts the copyright files refer to.
             if file.startswith("common/"):
                 if not z.read(member).strip():
                     faults.append("licences/%s is empty" % file)
             elif file not in named:
                 faults.append("licences/%s is not named in the index" % file)
+        faults += binary_licence_faults(z, names, index)
         if FOLDER + "README.txt" not in names:
             faults.append("README.txt is missing")
         else:
@@ -84,6 +113,10 @@ def main(argv):
             for topic in README_TOPICS:
                 if topic not in text:
                     faults.append("README.txt does not mention %s" % topic)
+            flat = " ".join(text.split())
+            for credit, pattern in CREDITS:
+                if not re.search(pattern, flat):
+                    faults.append("README.txt does not state the credit \"%s\"" % credit)
         others = {n for n in names if not n.startswith(FOLDER + "licences/")} - {
             FOLDER + "racer_d3d.exe", FOLDER + "quorin.zip", FOLDER + "README.txt"}
         for member in sorted(others):
@@ -130,6 +163,52 @@ def main(argv):
     print("windows package: %d members; racer_d3d.exe (%d bytes, %s) imports %s"
           % (len(names), os.path.getsize(program), " ".join(shipped_sections), ", ".join(imports)))
     return 0
+
+
+def binary_licence_faults(z, names, index):
+    """What the index lacks of the credits, our patches and the sources and
+    relinking of the LGPL libraries."""
+    faults = []
+    flat = " ".join(index.split())
+    for credit, pattern in CREDITS:
+        if not re.search(pattern, flat):
+            faults.append("the licence index does not state the credit \"%s\"" % credit)
+    ours = sorted(glob.glob(os.path.join(SOURCE_TREE, "tools/windows/patches/*.patch")))
+    if not ours:
+        faults.append("no patch found in %s/tools/windows/patches" % SOURCE_TREE)
+    for path in ours:
+        name = os.path.basename(path)
+        member = FOLDER + "licences/patches/" + name
+        with open(path, "rb") as f:
+            patch = f.read()
+        if member not in names:
+            faults.append("our patch %s is not in licences/patches/" % name)
+        elif z.read(member) != patch:
+            faults.append("licences/patches/%s differs from tools/windows/patches/%s" % (name, name))
+        if "see patches/%s" % name not in flat:
+            faults.append("the licence index does not name our patch patches/%s" % name)
+        if "ours, patches/%s, applied" % name not in flat:
+            faults.append("the licence index does not give patches/%s among the sources" % name)
+    for library in ("libsndfile", "libxmp"):
+        if not re.search(r"%s: the Debian source package %s, version \S+, %s_\S+\.dsc, SHA-256 [0-9a-f]{64} "
+                         % (library, library, library), flat):
+            faults.append("the licence index does not give the Debian source of %s with its .dsc and hash"
+                          % library)
+    devil = glob.glob(os.path.join(SOURCE_TREE, "third_party/devil/*.tar.*"))
+    if len(devil) != 1:
+        faults.append("expected one DevIL tarball in third_party/devil, found %d" % len(devil))
+    else:
+        with open(devil[0], "rb") as f:
+            digest = hashlib.sha256(f.read()).hexdigest()
+        if not re.search(r"DevIL: .* the tarball third_party/devil/%s of the game's source, SHA-256 %s "
+                         % (re.escape(os.path.basename(devil[0])), digest), flat):
+            faults.append("the licence index does not give DevIL's tarball with its SHA-256 %s" % digest)
+    for words in ("GNU Lesser General Public License 2.1", "DevIL, libsndfile and libxmp",
+                  "tools/windows/build-deps.sh", "tools/windows/build.sh", "reverse-engineer",
+                  "snapshot.debian.org"):
+        if words not in flat:
+            faults.append("the licence index does not say how to link the program again (%s)" % words)
+    return faults
 
 
 def sections(objdump, program):

@@ -20,13 +20,22 @@ winpthreads) comes from the cross compiler's Debian packages, and the
 DejaVu fonts inside quorin.zip from fonts-dejavu-core. A licence that
 cannot be found stops the packaging: the package is never made without it.
 
+What the licences ask of a program given out as a binary is in the package
+too: the credits the IJG and FreeType licences want in the documentation
+(licences/README.txt and the player's README.txt), and for the LGPL
+libraries (DevIL, libsndfile, libxmp) where their exact sources are (each
+Debian source package by version and the SHA-256 of its .dsc, our patches,
+shipped in licences/patches/, DevIL's tarball by its SHA-256) and how to
+relink the program with changed versions of them.
+
 Every member sits in one folder, "Quorin/", in name order, with a fixed
 date and fixed permissions, so the same inputs give the same bytes.
 """
 import argparse
 import glob
-import io
+import hashlib
 import os
+import re
 import sys
 import tarfile
 import zipfile
@@ -62,10 +71,22 @@ OTHER_FILES = [
      "the fonts inside quorin.zip", "Bitstream Vera / DejaVu font licence"),
 ]
 
-# Full texts the copyright files above refer to as /usr/share/common-licenses/<name>.
+# Full texts the copyright files above refer to as /usr/share/common-licenses/<name>:
+# these at least, and every other one they name (GPL and LGPL are Debian's
+# names of the latest versions).
 COMMON_LICENCES = ["Apache-2.0", "GPL-2", "GPL-3", "LGPL-2", "LGPL-2.1"]
+COMMON_REFERENCE = re.compile(rb"/usr/share/common-licenses/([A-Za-z][A-Za-z0-9.+_-]*[A-Za-z0-9])")
 
-FREETYPE_CREDIT = ("Portions of this software are copyright (C) 2022 The FreeType Project "
+# Libraries under the GNU LGPL: linked statically, so the package says where
+# their exact sources are and how to relink the program.
+LGPL_LIBRARIES = ["devil", "libsndfile", "libxmp"]
+
+# The sentence the IJG licence (libjpeg-turbo) asks the documentation of a
+# program given out as a binary to state.
+IJG_CREDIT = "This software is based in part on the work of the Independent JPEG Group."
+# The credit the FreeType Licence asks for, with the year of the FreeType
+# version built in (the end of its copyright years).
+FREETYPE_CREDIT = ("Portions of this software are copyright \u00a9 %s The FreeType Project "
                    "(www.freetype.org). All rights reserved.")
 
 
@@ -97,6 +118,51 @@ def debian_copyright(sources, package):
         return member.read()
 
 
+def freetype_year(copyright):
+    """Last year of the copyright of FreeType's own files (Files: *)."""
+    found = re.search(r"^Files: \*\s*\nCopyright: \d{4}-(\d{4}) ", copyright.decode("utf-8"), re.MULTILINE)
+    if not found:
+        raise PackageError("the year of FreeType's copyright is not in its debian/copyright")
+    return found.group(1)
+
+
+def debian_source_file(sources, package):
+    """(name, SHA-256) of the .dsc of the one Debian source kept for PACKAGE."""
+    dscs = sorted(glob.glob(os.path.join(sources, package, "*.dsc")))
+    if len(dscs) != 1:
+        raise PackageError("expected one .dsc of %s in %s, found %d (run tools/windows/build-deps.sh)"
+                           % (package, os.path.join(sources, package), len(dscs)))
+    return os.path.basename(dscs[0]), hashlib.sha256(read_file(dscs[0])).hexdigest()
+
+
+def devil_tarball(source):
+    """(path relative to SOURCE, SHA-256) of DevIL's tarball, as build-deps.sh
+    names and checks it; the file must have that hash."""
+    script = read_file(os.path.join(source, "tools/windows/build-deps.sh")).decode("utf-8")
+    tarball = re.search(r'^DEVIL_TARBALL="\$ROOT/(\S+)"$', script, re.MULTILINE)
+    digest = re.search(r"^DEVIL_SHA256=([0-9a-f]{64})$", script, re.MULTILINE)
+    if not tarball or not digest:
+        raise PackageError("tools/windows/build-deps.sh does not name DevIL's tarball and its SHA-256")
+    actual = hashlib.sha256(read_file(os.path.join(source, tarball.group(1)))).hexdigest()
+    if actual != digest.group(1):
+        raise PackageError("%s has SHA-256 %s, not %s as build-deps.sh checks" % (tarball.group(1), actual,
+                                                                                digest.group(1)))
+    return tarball.group(1), actual
+
+
+def patches(source):
+    """Library name -> (name, first line: what it does) of each of our patches
+    for it, tools/windows/patches/<library>-*.patch."""
+    result = {}
+    for path in sorted(glob.glob(os.path.join(source, "tools/windows/patches/*.patch"))):
+        name = os.path.basename(path)
+        what = read_file(path).decode("utf-8").split("\n", 1)[0].strip().rstrip(".")
+        if not what or what.startswith(("---", "diff ")):
+            raise PackageError("tools/windows/patches/%s does not begin with a line saying what it does" % name)
+        result.setdefault(name.split("-", 1)[0], []).append((name, what))
+    return result
+
+
 def versions(deps):
     """Library name -> version line of prefix/VERSIONS."""
     result = {}
@@ -109,18 +175,24 @@ def versions(deps):
     return result
 
 
-def readme(built):
+def readme(built, sources, devil, our_patches, freetype_credit):
     def entry(name, version, use, licence, file):
-        return ["%s, %s" % (name, version) if version else name,
-                "    used for: %s" % use, "    licence: %s, see %s" % (licence, file), ""]
+        lines = ["%s, %s" % (name, version) if version else name,
+                 "    used for: %s" % use, "    licence: %s, see %s" % (licence, file)]
+        for patch, what in our_patches.get(name, []):
+            lines.append("    built with our patch (%s), see patches/%s" % (what, patch))
+        return lines + [""]
 
+    patched = sorted(our_patches)
     lines = [
         "Licences of racer_d3d.exe and quorin.zip",
         "",
         "racer_d3d.exe is linked statically: the libraries below are inside it.",
         "Each was built from the Debian 12 source package of the version given,",
-        "except DevIL, built from its upstream source. The file named holds its",
-        "copyright and licence terms. Texts those files refer to as",
+        "with Debian's own patches, except DevIL, built from its upstream source.",
+        "%s also carries a patch of ours, in patches/ here. The file named holds"
+        % " and ".join(patched) if patched else "None carries a patch of ours. The file named holds",
+        "its copyright and licence terms. Texts those files refer to as",
         "/usr/share/common-licenses/<name> are in common/<name>.txt here.",
         "",
     ]
@@ -131,7 +203,59 @@ def readme(built):
     for file, _, library, name, use, licence in OTHER_FILES:
         version = "version " + built.get(library, "not recorded") if library else None
         lines += entry(name, version, use, licence, file)
-    lines += ["FreeType credit:", "    " + FREETYPE_CREDIT, ""]
+    lines += [
+        "googletest, also built by the same script, is used by the tests only and",
+        "is not in racer_d3d.exe.",
+        "",
+        "Credits",
+        "",
+        "    " + IJG_CREDIT,
+        "    " + freetype_credit,
+        "",
+        "Source code and relinking",
+        "",
+        "DevIL, libsndfile and libxmp are under the GNU Lesser General Public",
+        "License 2.1 (common/LGPL-2.1.txt; DevIL's copy of it is devil.txt), and",
+        "racer_d3d.exe holds them linked statically. You may change them and link",
+        "racer_d3d.exe again with your changed versions, and you may modify",
+        "racer_d3d.exe for your own use and reverse-engineer it to debug such",
+        "modifications. Their exact sources are:",
+        "",
+    ]
+    for library in LGPL_LIBRARIES:
+        if library == "devil":
+            tarball, digest = devil
+            lines += ["  DevIL: its upstream source, version %s," % built.get("devil", "not recorded"),
+                      "    the tarball %s of the game's source," % tarball,
+                      "    SHA-256 %s" % digest]
+            continue
+        dsc, digest = debian_source_file(sources, library)
+        lines += ["  %s: the Debian source package %s, version %s," % (library, library,
+                                                                   built.get(library, "not recorded")),
+                  "    %s, SHA-256 %s" % (dsc, digest),
+                  "    (the .dsc names the SHA-256 of each file of the source package)"]
+        for patch, _ in our_patches.get(library, []):
+            lines += ["    with Debian's patches and then ours, patches/%s, applied" % patch]
+    lines += [
+        "",
+        "Every version of a Debian source package stays available from",
+        "https://snapshot.debian.org/package/<name>/<version>/ (and with",
+        "\"apt-get source <name>=<version>\" while Debian 12 carries it).",
+        "",
+        "The source of racer_d3d.exe itself, with DevIL's tarball (third_party/devil)",
+        "and our patches (tools/windows/patches), is offered from the same place as",
+        "this package. To link racer_d3d.exe again with changed libraries, on",
+        "Debian 12 with the packages tools/install-deps.sh installs:",
+        "  1. tools/windows/build-deps.sh fetches the Debian source packages above,",
+        "     applies Debian's patches and ours, and builds every library into",
+        "     build/windows-deps/prefix; to use a changed library, change its",
+        "     recipe in that script (each unpacks its source, applies the patches",
+        "     and builds) or its patch, and run the script again: a library whose",
+        "     recipe or patch changed is built again;",
+        "  2. tools/windows/build.sh compiles the game and links racer_d3d.exe",
+        "     against that prefix (docs/windows-build.md tells the details).",
+        "",
+    ]
     return ("\r\n".join(lines)).encode("utf-8")
 
 
@@ -153,19 +277,34 @@ def main(argv):
     args = parser.parse_args(argv)
 
     readme_text = read_file(os.path.join(args.source, "tools/windows/README.txt"))
+    sources = os.path.join(args.deps, "sources")
+    freetype_credit = FREETYPE_CREDIT % freetype_year(debian_copyright(sources, "freetype"))
+    flat = " ".join(readme_text.decode("utf-8").split())
+    for credit in (IJG_CREDIT, freetype_credit):
+        if credit not in flat:
+            raise PackageError("tools/windows/README.txt does not state the credit \"%s\"" % credit)
     members = {
         "racer_d3d.exe": read_file(args.program),
         "quorin.zip": read_file(args.archive),
         "README.txt": ("\r\n".join(readme_text.decode("utf-8").splitlines()) + "\r\n").encode("utf-8"),
     }
-    sources = os.path.join(args.deps, "sources")
     for file, package, _, _ in LIBRARIES:
         members["licences/" + file] = debian_copyright(sources, package)
     for file, path, _, _, _, _ in OTHER_FILES:
         members["licences/" + file] = read_file(os.path.join(args.source, path))
-    for name in COMMON_LICENCES:
+    referred = set(COMMON_LICENCES)
+    for member, data in members.items():
+        if member.startswith("licences/"):
+            referred.update(name.decode("ascii") for name in COMMON_REFERENCE.findall(data))
+    for name in sorted(referred):
         members["licences/common/%s.txt" % name] = read_file("/usr/share/common-licenses/" + name)
-    members["licences/README.txt"] = readme(versions(args.deps))
+    our_patches = patches(args.source)
+    for library_patches in our_patches.values():
+        for name, _ in library_patches:
+            members["licences/patches/" + name] = read_file(os.path.join(args.source, "tools/windows/patches",
+                                                                         name))
+    members["licences/README.txt"] = readme(versions(args.deps), sources, devil_tarball(args.source),
+                                            our_patches, freetype_credit)
 
     partial = args.out + ".part"
     with zipfile.ZipFile(partial, "w") as archive:
