@@ -1,7 +1,7 @@
 #!/usr/bin/env python3
 """Checks quorin-windows.zip, what a Windows player downloads:
 
-    check_windows_package.py PACKAGE BIN_DIR OBJDUMP
+    check_windows_package.py PACKAGE SOURCE_PACKAGE BIN_DIR OBJDUMP
 
 - it holds Quorin/racer_d3d.exe and Quorin/quorin.zip, the same bytes as
   the ones in BIN_DIR that the whole-program tests play;
@@ -26,7 +26,12 @@
   source (the Debian source package, its version and the SHA-256 of its
   .dsc, or DevIL's tarball with the SHA-256 it has), and how to link the
   program again (the build scripts, the permission to modify and
-  reverse-engineer).
+  reverse-engineer);
+- SOURCE_PACKAGE, the sources given out beside the package, which the
+  index names: the game's source with its build scripts, DevIL's tarball
+  and our patches, as they are in the tree, and for libsndfile and libxmp
+  the Debian source package whose .dsc the index gives, every file the
+  .dsc lists there with the SHA-256 it states.
 
 Prints each fault; exits 0 when there is none, 1 otherwise.
 """
@@ -58,10 +63,10 @@ WINDOWS_DLLS = {"kernel32.dll", "user32.dll", "gdi32.dll", "d3d9.dll", "comctl32
 
 
 def main(argv):
-    if len(argv) != 4:
+    if len(argv) != 5:
         sys.stderr.write(__doc__)
         return 2
-    package, bindir, objdump = argv[1:]
+    package, source_package, bindir, objdump = argv[1:]
     faults = []
     with zipfile.ZipFile(package) as z:
         names = set(z.namelist())
@@ -103,6 +108,7 @@ def main(argv):
             elif file not in named:
                 faults.append("licences/%s is not named in the index" % file)
         faults += binary_licence_faults(z, names, index)
+        faults += source_package_faults(source_package, index)
         if FOLDER + "README.txt" not in names:
             faults.append("README.txt is missing")
         else:
@@ -208,6 +214,64 @@ def binary_licence_faults(z, names, index):
                   "snapshot.debian.org"):
         if words not in flat:
             faults.append("the licence index does not say how to link the program again (%s)" % words)
+    return faults
+
+
+# Files of the tree the source package must hold as they are: what it takes
+# to build the program and its libraries again.
+SOURCE_ESSENTIALS = ["CMakeLists.txt", "tools/install-deps.sh", "tools/windows/build-deps.sh",
+                     "tools/windows/build.sh", "cmake/mingw-w64-x86_64.cmake", "gameplay/main.cpp"]
+
+
+def source_package_faults(source_package, index):
+    """What the source package given out beside the package lacks."""
+    name = os.path.basename(source_package)
+    flat = " ".join(index.split())
+    faults = []
+    if "in %s: the source of racer_d3d.exe itself" % name not in flat:
+        faults.append("the licence index does not name the source package %s" % name)
+    if not os.path.isfile(source_package):
+        return faults + ["the source package %s is missing" % source_package]
+    with zipfile.ZipFile(source_package) as z:
+        names = set(z.namelist())
+
+        def same_as_tree(relative):
+            member = "quorin-source/" + relative
+            with open(os.path.join(SOURCE_TREE, relative), "rb") as f:
+                if member not in names:
+                    faults.append("the source package lacks %s" % member)
+                elif z.read(member) != f.read():
+                    faults.append("%s of the source package differs from the tree" % member)
+
+        tree = os.path.normpath(SOURCE_TREE)
+        for relative in SOURCE_ESSENTIALS:
+            same_as_tree(relative)
+        for path in sorted(glob.glob(os.path.join(tree, "third_party/devil/*.tar.*")) +
+                           glob.glob(os.path.join(tree, "tools/windows/patches/*.patch"))):
+            same_as_tree(os.path.relpath(path, tree))
+        for library in ("libsndfile", "libxmp"):
+            given = re.search(r"%s: the Debian source package %s, version \S+, (%s_\S+\.dsc), SHA-256 ([0-9a-f]{64}) "
+                              % (library, library, library), flat)
+            if not given:
+                continue  # told by binary_licence_faults
+            dsc = "debian-sources/%s/%s" % (library, given.group(1))
+            if dsc not in names:
+                faults.append("the source package lacks %s" % dsc)
+                continue
+            text = z.read(dsc)
+            if hashlib.sha256(text).hexdigest() != given.group(2):
+                faults.append("%s of the source package does not have the SHA-256 the index gives" % dsc)
+            listed = re.search(r"^Checksums-Sha256:\n((?: .*\n)+)", text.decode("utf-8"), re.MULTILINE)
+            if not listed:
+                faults.append("%s lists no file with its SHA-256" % dsc)
+                continue
+            for line in listed.group(1).splitlines():
+                digest, _, file = line.split()
+                member = "debian-sources/%s/%s" % (library, file)
+                if member not in names:
+                    faults.append("the source package lacks %s, which %s lists" % (member, dsc))
+                elif hashlib.sha256(z.read(member)).hexdigest() != digest:
+                    faults.append("%s of the source package does not have the SHA-256 its .dsc lists" % member)
     return faults
 
 

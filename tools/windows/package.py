@@ -7,6 +7,14 @@ with it).
 
     package.py --out quorin-windows.zip --program racer_d3d.exe \\
         --archive quorin.zip --deps build/windows-deps --source .
+    package.py --source-out quorin-windows-source.zip \\
+        --deps build/windows-deps --source .
+
+The second form packs the source that goes out beside the package, as the
+LGPL asks of a program holding LGPL libraries linked statically: the game's
+own source and build scripts (DevIL's tarball and our patches among them)
+and the Debian source packages of the other LGPL libraries, so that anyone
+can change those libraries and link racer_d3d.exe again.
 
 The program is packed as it is given: the build strips it of its debugging
 sections first and keeps an unstripped copy (gameplay/CMakeLists.txt).
@@ -36,6 +44,7 @@ import glob
 import hashlib
 import os
 import re
+import subprocess
 import sys
 import tarfile
 import zipfile
@@ -80,6 +89,14 @@ COMMON_REFERENCE = re.compile(rb"/usr/share/common-licenses/([A-Za-z][A-Za-z0-9.
 # Libraries under the GNU LGPL: linked statically, so the package says where
 # their exact sources are and how to relink the program.
 LGPL_LIBRARIES = ["devil", "libsndfile", "libxmp"]
+# Those of them built from a Debian source package, which the source archive
+# carries as it was fetched (.dsc, upstream tarball, Debian tarball).
+DEBIAN_LGPL_LIBRARIES = [library for library in LGPL_LIBRARIES if library != "devil"]
+
+# The archive of sources given out beside the package, and where things are in it.
+SOURCE_ARCHIVE = "quorin-windows-source.zip"
+SOURCE_FOLDER = "quorin-source/"
+SOURCE_DEBIAN = "debian-sources/"
 
 # The sentence the IJG licence (libjpeg-turbo) asks the documentation of a
 # program given out as a binary to state.
@@ -242,9 +259,12 @@ def readme(built, sources, devil, our_patches, freetype_credit):
         "https://snapshot.debian.org/package/<name>/<version>/ (and with",
         "\"apt-get source <name>=<version>\" while Debian 12 carries it).",
         "",
-        "The source of racer_d3d.exe itself, with DevIL's tarball (third_party/devil)",
-        "and our patches (tools/windows/patches), is offered from the same place as",
-        "this package. To link racer_d3d.exe again with changed libraries, on",
+        "All of these sources go out beside this package, wherever it is offered,",
+        "in %s: the source of racer_d3d.exe itself with its" % SOURCE_ARCHIVE,
+        "build scripts, DevIL's tarball (third_party/devil) and our patches",
+        "(tools/windows/patches), in %s, and the Debian source" % SOURCE_FOLDER,
+        "packages of %s, in %s<name>/." % (" and ".join(DEBIAN_LGPL_LIBRARIES), SOURCE_DEBIAN),
+        "To link racer_d3d.exe again with changed libraries, on",
         "Debian 12 with the packages tools/install-deps.sh installs:",
         "  1. tools/windows/build-deps.sh fetches the Debian source packages above,",
         "     applies Debian's patches and ours, and builds every library into",
@@ -259,25 +279,86 @@ def readme(built, sources, devil, our_patches, freetype_credit):
     return ("\r\n".join(lines)).encode("utf-8")
 
 
-def add(archive, name, data):
-    info = zipfile.ZipInfo(FOLDER + name, FIXED_DATE)
+def add(archive, name, data, mode=0o644):
+    info = zipfile.ZipInfo(name, FIXED_DATE)
     info.compress_type = zipfile.ZIP_DEFLATED
-    info.external_attr = 0o644 << 16
+    info.external_attr = mode << 16
     info.create_system = 3  # Unix, so the permissions above are read
     archive.writestr(info, data, compresslevel=9)
 
 
+def write_archive(path, members):
+    """Writes MEMBERS (name -> (bytes, mode)) in name order; an archive that
+    would come out the same is left as it is."""
+    partial = path + ".part"
+    with zipfile.ZipFile(partial, "w") as archive:
+        for name in sorted(members):
+            data, mode = members[name]
+            add(archive, name, data, mode)
+    if os.path.exists(path) and read_file(path) == read_file(partial):
+        os.remove(partial)
+    else:
+        os.replace(partial, path)
+
+
+def source_files(source):
+    """The game's source files, relative to SOURCE: what git tracks in a
+    checkout, else every file but the build trees (an unpacked source
+    archive)."""
+    if os.path.isdir(os.path.join(source, ".git")) or os.path.isfile(os.path.join(source, ".git")):
+        try:
+            listing = subprocess.run(["git", "-C", source, "ls-files", "-z"], check=True,
+                                     stdout=subprocess.PIPE, stderr=subprocess.PIPE).stdout
+        except (OSError, subprocess.CalledProcessError) as error:
+            raise PackageError("cannot list the source files of %s with git: %s" % (source, error))
+        return sorted(name for name in listing.decode("utf-8").split("\0") if name)
+    files = []
+    for top, dirs, names in os.walk(source):
+        relative = os.path.relpath(top, source)
+        dirs[:] = sorted(d for d in dirs if not (relative == "." and d in ("build", ".git")))
+        files += [os.path.normpath(os.path.join(relative, name)) for name in names]
+    return sorted(files)
+
+
+def source_members(source, sources):
+    """Members of the source archive."""
+    members = {}
+    for name in source_files(source):
+        path = os.path.join(source, name)
+        if os.path.islink(path) or not os.path.isfile(path):
+            continue  # a file git tracks but the checkout lacks is no source
+        mode = 0o755 if os.access(path, os.X_OK) else 0o644
+        members[SOURCE_FOLDER + name] = (read_file(path), mode)
+    for library in DEBIAN_LGPL_LIBRARIES:
+        debian_source_file(sources, library)  # exactly one version of it is kept
+        files = sorted(glob.glob(os.path.join(sources, library, "*")))
+        if not any(name.endswith(".orig.tar.gz") or ".orig.tar." in name for name in files):
+            raise PackageError("the upstream tarball of %s is not in %s (run tools/windows/build-deps.sh)"
+                               % (library, os.path.join(sources, library)))
+        for path in files:
+            members["%s%s/%s" % (SOURCE_DEBIAN, library, os.path.basename(path))] = (read_file(path), 0o644)
+    return members
+
+
 def main(argv):
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
-    parser.add_argument("--out", required=True)
-    parser.add_argument("--program", required=True)
-    parser.add_argument("--archive", required=True)
+    parser.add_argument("--out")
+    parser.add_argument("--program")
+    parser.add_argument("--archive")
+    parser.add_argument("--source-out")
     parser.add_argument("--deps", required=True)
     parser.add_argument("--source", required=True)
     args = parser.parse_args(argv)
+    sources = os.path.join(args.deps, "sources")
+    if args.source_out:
+        if args.out or args.program or args.archive:
+            parser.error("--source-out packs the sources alone")
+        write_archive(args.source_out, source_members(args.source, sources))
+        return 0
+    if not (args.out and args.program and args.archive):
+        parser.error("--out, --program and --archive are needed for the package")
 
     readme_text = read_file(os.path.join(args.source, "tools/windows/README.txt"))
-    sources = os.path.join(args.deps, "sources")
     freetype_credit = FREETYPE_CREDIT % freetype_year(debian_copyright(sources, "freetype"))
     flat = " ".join(readme_text.decode("utf-8").split())
     for credit in (IJG_CREDIT, freetype_credit):
@@ -306,11 +387,7 @@ def main(argv):
     members["licences/README.txt"] = readme(versions(args.deps), sources, devil_tarball(args.source),
                                             our_patches, freetype_credit)
 
-    partial = args.out + ".part"
-    with zipfile.ZipFile(partial, "w") as archive:
-        for name in sorted(members):
-            add(archive, name, members[name])
-    os.replace(partial, args.out)
+    write_archive(args.out, {FOLDER + name: (data, 0o644) for name, data in members.items()})
     return 0
 
 
