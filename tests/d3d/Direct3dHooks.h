@@ -7,16 +7,21 @@
 // program under test is not changed: what it calls is what Windows' own
 // device answers, except where a test says otherwise.
 //
+// MessageBoxAnswerer answers the program's message box as a player would.
+//
 // LostDevice makes a device lose itself as a locked screen does: one
 // Present answers D3DERR_DEVICELOST, then TestCooperativeLevel and Reset
 // answer as the test plans before the real ones answer again.
 #include <windows.h>
 #include <d3d9.h>
 
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
 #include <functional>
+#include <string>
+#include <thread>
 #include <vector>
 
 // The slot of a virtual function in its class's table (g++'s member
@@ -115,6 +120,8 @@ public:
     // Reset succeeded.
     std::function<void(IDirect3DDevice9*)> atLostPresent;
     std::function<void(IDirect3DDevice9*)> atFirstPresentAfterReset;
+    // Called inside every Present that is not lost, before it presents.
+    std::function<void(IDirect3DDevice9*)> atPresent;
     // Called at each planned TestCooperativeLevel answer.
     std::function<void()> whileLost;
 
@@ -158,6 +165,8 @@ private:
                 self.atLostPresent(device);
             return D3DERR_DEVICELOST;
         }
+        if (self.atPresent)
+            self.atPresent(device);
         if (!self.realResets.empty() && self.realResets.back() == D3D_OK) {
             if (self.presentsAfterReset++ == 0 && self.atFirstPresentAfterReset)
                 self.atFirstPresentAfterReset(device);
@@ -200,5 +209,45 @@ private:
 };
 
 inline LostDevice* LostDevice::current_ = nullptr;
+
+// Watches, from a thread of its own, for a message box (a dialog) with the
+// given title; keeps its text and presses its OK button, as the player
+// would, so that a run that shows one goes on to its end.
+class MessageBoxAnswerer {
+public:
+    explicit MessageBoxAnswerer(const char* title) : title_(title), thread_([this] { answer(); }) {}
+    ~MessageBoxAnswerer() { wait(); }
+    bool seen() const { return seen_; }
+    const std::string& text() const { return text_; }
+    // Ends the watch (once the run is over, a box has been answered).
+    void wait()
+    {
+        stop_ = true;
+        if (thread_.joinable())
+            thread_.join();
+    }
+
+private:
+    void answer()
+    {
+        while (!stop_) {
+            if (HWND box = FindWindowA("#32770", title_.c_str())) {
+                char text[512] = {};
+                GetDlgItemTextA(box, 0xFFFF, text, sizeof text);   // the box's text
+                text_ = text;
+                seen_ = true;
+                PostMessageA(box, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
+                return;
+            }
+            Sleep(50);
+        }
+    }
+
+    std::string title_;
+    std::atomic<bool> stop_{false};
+    std::atomic<bool> seen_{false};
+    std::string text_;
+    std::thread thread_;
+};
 
 #endif

@@ -17,10 +17,8 @@
 
 #include <gtest/gtest.h>
 
-#include <atomic>
 #include <memory>
 #include <string>
-#include <thread>
 #include <vector>
 
 namespace {
@@ -236,48 +234,6 @@ TEST(D3dLostDevice, TheFrameAfterTheResetIsTheFrameBeforeIt)
 
 namespace {
 
-// Finds the host's message box (a dialog titled as the window), keeps its
-// text and presses its OK button, as the player would.
-class MessageBoxAnswerer {
-public:
-    MessageBoxAnswerer() : thread_([this] { answer(); }) {}
-    ~MessageBoxAnswerer() { wait(); }
-    bool seen() const { return seen_; }
-    const std::string& text() const { return text_; }
-    // Waits until the box was answered (or the watch gave up).
-    void wait()
-    {
-        stop_ = true;
-        if (thread_.joinable())
-            thread_.join();
-    }
-
-private:
-    void answer()
-    {
-        // Up to a minute after the test ends its run, then nothing more.
-        for (int tries = 0; tries < 600 && !seen_; ++tries) {
-            HWND box = FindWindowA("#32770", title);
-            if (box) {
-                char text[512] = {};
-                GetDlgItemTextA(box, 0xFFFF, text, sizeof text);
-                text_ = text;
-                seen_ = true;
-                PostMessageA(box, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
-                return;
-            }
-            if (stop_)
-                return;
-            Sleep(100);
-        }
-    }
-
-    std::atomic<bool> stop_{false};
-    std::atomic<bool> seen_{false};
-    std::string text_;
-    std::thread thread_;
-};
-
 // Something fails for real at the third frame: the host shows it in its
 // own message box (stderr too) and closes the window.
 enum class Failure { resetRefused, deviceBroken, frameFails };
@@ -335,7 +291,7 @@ TEST(D3dLostDevice, ARealFailureIsShownInAMessageBoxAndEndsTheGameCleanly)
         FailingDevice device;
         device.failure = c.failure;
         device.framesToRun = 20;
-        MessageBoxAnswerer answerer;
+        MessageBoxAnswerer answerer(title);
         const int result = device.start();
         answerer.wait();
         EXPECT_EQ(result, 1);
