@@ -132,6 +132,8 @@ public:
     int plannedResets = 0;
     std::vector<HRESULT> realResets;
     int presentsAfterReset = 0;
+    // Presents that Direct3D itself answered D3DERR_DEVICELOST.
+    int realPresentsLost = 0;
 
     explicit LostDevice(IDirect3DDevice9* device) : entries_(device)
     {
@@ -171,7 +173,9 @@ private:
             if (self.presentsAfterReset++ == 0 && self.atFirstPresentAfterReset)
                 self.atFirstPresentAfterReset(device);
         }
-        return self.realPresent_(device, source, dest, window, dirty);
+        const HRESULT result = self.realPresent_(device, source, dest, window, dirty);
+        self.realPresentsLost += result == D3DERR_DEVICELOST;
+        return result;
     }
     static HRESULT WINAPI cooperative(IDirect3DDevice9* device)
     {

@@ -17,6 +17,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <memory>
 #include <string>
 #include <vector>
@@ -307,4 +308,131 @@ TEST(D3dLostDevice, ARealFailureIsShownInAMessageBoxAndEndsTheGameCleanly)
         ASSERT_TRUE(answerer.seen()) << "no message box";
         EXPECT_EQ(answerer.text(), c.told);
     }
+}
+
+namespace {
+
+// A device that Wine itself loses: a full-screen device whose window goes
+// behind another program's (Wine's Direct3D marks the device lost then,
+// and "to be reset" once the window is in front again, as Windows does
+// for a full-screen game). The other program is a window of a thread of
+// its own, which Windows takes for another program.
+class FullScreenDevice : public SameFrameDevice {
+public:
+    static const UINT backMessage = WM_APP + 2;
+    std::vector<std::string> failures;
+    Picture frameBefore;
+    Picture frameAfter;
+    int realPresentsLost = 0;
+    bool wentBehind = false;
+    bool cameBack = false;
+
+    void reportFailure(const char* text) override { failures.push_back(text); }
+    int startFullScreen() { return run(640, 480, true, title, false, true); }
+    void onInit() override
+    {
+        SameFrameDevice::onInit();
+        loseAtFrame = -1;   // Wine loses it
+        lost->atPresent = [this](IDirect3DDevice9* device) {
+            if (lost->realResets.empty())
+                frameBefore.take(device);
+        };
+        lost->atFirstPresentAfterReset = [this](IDirect3DDevice9* device) { frameAfter.take(device); };
+    }
+    void frame() override
+    {
+        if (frames == 2)
+            other_.start();
+    }
+    void onShutdown() override
+    {
+        SameFrameDevice::onShutdown();
+        other_.stop();
+    }
+    LRESULT msgProc(HWND w, UINT message, WPARAM wParam, LPARAM lParam) override
+    {
+        if (message == backMessage) {
+            ShowWindow(w, SW_RESTORE);
+            SetForegroundWindow(w);
+            return 0;
+        }
+        const LRESULT result = SameFrameDevice::msgProc(w, message, wParam, lParam);
+        if (message == WM_ACTIVATEAPP && !wParam && other_.running() && !wentBehind) {
+            wentBehind = true;
+            now += 60000;   // a minute behind the other program
+            PostMessageA(w, backMessage, 0, 0);
+        } else if (message == WM_ACTIVATEAPP && wParam && wentBehind) {
+            cameBack = true;
+        }
+        return result;
+    }
+
+private:
+    // The other program's window, in front while it is made.
+    class OtherProgram {
+    public:
+        ~OtherProgram() { stop(); }
+        bool running() const { return thread_.joinable(); }
+        void start()
+        {
+            std::atomic<HWND> made{nullptr};
+            thread_ = std::thread([&made, this] {
+                threadId_ = GetCurrentThreadId();
+                HWND w = CreateWindowA("STATIC", "another program", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, 200,
+                                       100, nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
+                made = w;
+                MSG m;
+                while (GetMessageA(&m, nullptr, 0, 0) > 0)
+                    DispatchMessageA(&m);
+                DestroyWindow(w);
+            });
+            while (!made)
+                Sleep(10);
+            SetForegroundWindow(made);
+        }
+        void stop()
+        {
+            if (!thread_.joinable())
+                return;
+            PostThreadMessageA(threadId_, WM_QUIT, 0, 0);
+            thread_.join();
+        }
+
+    private:
+        std::thread thread_;
+        std::atomic<DWORD> threadId_{0};
+    };
+    OtherProgram other_;
+};
+
+} // namespace
+
+// Needs a screen of 640 x 480 (Xvfb has no other modes): run by the test
+// d3d_lost_device_fullscreen, which sets QUORIN_FULLSCREEN_SCREEN.
+TEST(D3dLostDevice, AFullScreenDeviceLostBehindAnotherProgramIsResetAndDrawsTheSameFrame)
+{
+    const bool screenFits = GetSystemMetrics(SM_CXSCREEN) == 640 && GetSystemMetrics(SM_CYSCREEN) == 480;
+    if (!std::getenv("QUORIN_FULLSCREEN_SCREEN"))
+        GTEST_SKIP() << "needs a screen of 640 x 480 (the test d3d_lost_device_fullscreen)";
+    ASSERT_TRUE(screenFits) << "the screen is not 640 x 480";
+    FullScreenDevice device;
+    device.framesToRun = 6;
+    ASSERT_EQ(device.startFullScreen(), 0);
+    ASSERT_TRUE(device.failures.empty()) << device.failures[0];
+    ASSERT_TRUE(device.wentBehind && device.cameBack) << "the other program did not come in front and go";
+    ASSERT_EQ(device.frames, device.framesToRun) << "the game did not go on";
+    const LostDevice& lost = *device.lost;
+    EXPECT_GE(lost.realPresentsLost, 1) << "Wine did not lose the device";
+    EXPECT_GE(lost.cooperativeCalls, 1);
+    ASSERT_EQ(lost.realResets, std::vector<HRESULT>{D3D_OK});
+    for (size_t i = 0; i < device.elapsed.size(); ++i)
+        EXPECT_LT(device.elapsed[i], 0.5f) << "frame " << i + 1 << " was given the time away";
+    ASSERT_EQ(device.frameBefore.pixels.size(), 640u * 480u);
+    ASSERT_EQ(device.frameAfter.pixels.size(), device.frameBefore.pixels.size());
+    EXPECT_EQ(device.frameAfter.at(0.5f, 0.0f), 0xFF0000u) << "the render target's quad";
+    EXPECT_EQ(device.frameAfter.at(-0.5f, -0.2f), 0x00FF00u) << "the dynamic mesh";
+    size_t differing = 0;
+    for (size_t i = 0; i < device.frameBefore.pixels.size(); ++i)
+        differing += (device.frameBefore.pixels[i] & 0xFFFFFFu) != (device.frameAfter.pixels[i] & 0xFFFFFFu);
+    EXPECT_EQ(differing, 0u);
 }
