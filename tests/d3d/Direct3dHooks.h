@@ -115,6 +115,8 @@ class LostDevice {
 public:
     std::vector<HRESULT> cooperativeAnswers;
     std::vector<HRESULT> resetAnswers;
+    // What the lost Present answers.
+    HRESULT lostPresentAnswer = D3DERR_DEVICELOST;
     // Called with the device inside the Present that is lost (its back
     // buffer holds that frame) and inside the first Present after the real
     // Reset succeeded.
@@ -165,7 +167,7 @@ private:
             ++self.presentsLost;
             if (self.atLostPresent)
                 self.atLostPresent(device);
-            return D3DERR_DEVICELOST;
+            return self.lostPresentAnswer;
         }
         if (self.atPresent)
             self.atPresent(device);
@@ -235,9 +237,11 @@ private:
     void answer()
     {
         while (!stop_) {
-            if (HWND box = FindWindowA("#32770", title_.c_str())) {
-                char text[512] = {};
-                GetDlgItemTextA(box, 0xFFFF, text, sizeof text);   // the box's text
+            // Shown, with its text (the box gets its title and its text
+            // while it is made, before it is shown).
+            HWND box = FindWindowA("#32770", title_.c_str());
+            char text[512] = {};
+            if (box && IsWindowVisible(box) && GetDlgItemTextA(box, 0xFFFF, text, sizeof text) > 0) {
                 text_ = text;
                 seen_ = true;
                 PostMessageA(box, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);

@@ -237,7 +237,7 @@ namespace {
 
 // Something fails for real at the third frame: the host shows it in its
 // own message box (stderr too) and closes the window.
-enum class Failure { resetRefused, deviceBroken, frameFails };
+enum class Failure { resetRefused, deviceBroken, presentFails, frameFails };
 
 class FailingDevice : public SameFrameDevice {
 public:
@@ -258,6 +258,8 @@ public:
             lost->resetAnswers = {D3DERR_INVALIDCALL};
         } else if (failure == Failure::deviceBroken) {
             lost->cooperativeAnswers = {D3DERR_DRIVERINTERNALERROR};
+        } else if (failure == Failure::presentFails) {
+            lost->lostPresentAnswer = D3DERR_DRIVERINTERNALERROR;
         } else {
             loseAtFrame = -1;
         }
@@ -285,6 +287,8 @@ TEST(D3dLostDevice, ARealFailureIsShownInAMessageBoxAndEndsTheGameCleanly)
          "The Direct3D device was lost and cannot be reset (Direct3D error 0x8876086C)"},
         {Failure::deviceBroken, "a device that stopped working",
          "The Direct3D device stopped working (Direct3D error 0x88760827)"},
+        {Failure::presentFails, "a driver failing to show a frame",
+         "Direct3D cannot show the game's frame (Direct3D error 0x88760827)"},
         {Failure::frameFails, "a failing frame", "A frame of the game cannot be drawn (Direct3D error 0x80004005)"},
     };
     for (const auto& c : cases) {
