@@ -107,6 +107,36 @@ D3DMATRIX flipMatrix()
     return m;
 }
 
+// Every render state this device sets, on its own or for a render state of
+// the engine: what a reset takes back to Direct3D's defaults.
+const D3DRENDERSTATETYPE savedRenderStates[] = {
+    D3DRS_ZENABLE, D3DRS_ZFUNC, D3DRS_FILLMODE, D3DRS_CULLMODE, D3DRS_ALPHABLENDENABLE, D3DRS_SRCBLEND,
+    D3DRS_DESTBLEND, D3DRS_DITHERENABLE, D3DRS_SPECULARENABLE, D3DRS_FOGENABLE, D3DRS_FOGCOLOR,
+    D3DRS_FOGSTART, D3DRS_FOGEND, D3DRS_FOGDENSITY, D3DRS_FOGVERTEXMODE, D3DRS_STENCILENABLE,
+    D3DRS_STENCILFAIL, D3DRS_STENCILZFAIL, D3DRS_STENCILPASS, D3DRS_STENCILFUNC, D3DRS_STENCILREF,
+    D3DRS_STENCILMASK, D3DRS_STENCILWRITEMASK, D3DRS_LIGHTING, D3DRS_AMBIENT, D3DRS_NORMALIZENORMALS,
+};
+const D3DTEXTURESTAGESTATETYPE savedStageStates[] = {
+    D3DTSS_COLOROP, D3DTSS_COLORARG1, D3DTSS_COLORARG2, D3DTSS_ALPHAOP,
+    D3DTSS_ALPHAARG1, D3DTSS_ALPHAARG2, D3DTSS_TEXCOORDINDEX, D3DTSS_TEXTURETRANSFORMFLAGS,
+};
+const D3DSAMPLERSTATETYPE savedSamplerStates[] = {
+    D3DSAMP_MIPFILTER, D3DSAMP_MINFILTER, D3DSAMP_MAGFILTER, D3DSAMP_ADDRESSU, D3DSAMP_ADDRESSV,
+};
+
+template <typename T, size_t n>
+constexpr size_t countOf(const T (&)[n])
+{
+    return n;
+}
+
+// World, view, projection, then the texture transform of each stage.
+D3DTRANSFORMSTATETYPE savedTransform(int i)
+{
+    static const D3DTRANSFORMSTATETYPE first[] = {D3DTS_WORLD, D3DTS_VIEW, D3DTS_PROJECTION};
+    return i < 3 ? first[i] : static_cast<D3DTRANSFORMSTATETYPE>(D3DTS_TEXTURE0 + (i - 3));
+}
+
 // A key is held while the high bit of its asynchronous state is set.
 class AsyncKeyState : public KeyState {
 public:
@@ -146,6 +176,10 @@ D3dDevice::D3dDevice()
       renderStates_(this, false),
       textureStage_(0),
       screenSurface_(nullptr),
+      renderTarget_(nullptr),
+      stageTextures_(),
+      invalidated_(false),
+      saved_(),
       boundVertexBuffer_(nullptr),
       boundIndexBuffer_(nullptr),
       flipped_(),
@@ -239,8 +273,12 @@ HRESULT D3dDevice::initDeviceObjects()
         screenSurface_ = nullptr;
     }
     device->GetRenderTarget(0, &screenSurface_);
-    for (int stage = 0; stage < stageCount; ++stage)
+    renderTarget_ = nullptr;
+    invalidated_ = false;
+    for (int stage = 0; stage < stageCount; ++stage) {
         flipped_[stage] = sphereMapped_[stage] = false;
+        stageTextures_[stage] = nullptr;
+    }
 
     triangleVertices_ = createVertexBuffer(true, 3);
     triangleIndices_ = createIndexBuffer(true, 3);
@@ -258,6 +296,140 @@ HRESULT D3dDevice::initDeviceObjects()
     if (console_ && d3dDevice())
         console_->createGraphics();
     return S_OK;
+}
+
+HRESULT D3dDevice::invalidateDeviceObjects()
+{
+    IDirect3DDevice9* device = d3dDevice();
+    if (invalidated_ || !device)
+        return S_OK;
+    saveStates();
+    // Nothing of the default pool stays bound: the screen is the target,
+    // no stage holds a texture, no buffer is a source.
+    if (screenSurface_)
+        device->SetRenderTarget(0, screenSurface_);
+    for (int stage = 0; stage < stageCount; ++stage)
+        device->SetTexture(stage, nullptr);
+    device->SetStreamSource(0, nullptr, 0, 0);
+    device->SetIndices(nullptr);
+    if (screenSurface_) {
+        screenSurface_->Release();
+        screenSurface_ = nullptr;
+    }
+    for (Texture* texture : resources_.textures())
+        if (texture)
+            static_cast<D3dTexture*>(texture)->releaseDeviceTexture();
+    for (VertexBuffer* buffer : resources_.vertexBuffers())
+        if (buffer)
+            static_cast<D3dVertexBuffer*>(buffer)->releaseDeviceBuffer();
+    for (IndexBuffer* buffer : resources_.indexBuffers())
+        if (buffer)
+            static_cast<D3dIndexBuffer*>(buffer)->releaseDeviceBuffer();
+    invalidated_ = true;
+    return S_OK;
+}
+
+HRESULT D3dDevice::restoreDeviceObjects()
+{
+    IDirect3DDevice9* device = d3dDevice();
+    if (!invalidated_ || !device)
+        return S_OK;
+    invalidated_ = false;
+    if (FAILED(device->GetRenderTarget(0, &screenSurface_))) {
+        screenSurface_ = nullptr;
+        return E_FAIL;
+    }
+    for (Texture* texture : resources_.textures())
+        if (texture)
+            static_cast<D3dTexture*>(texture)->restoreDeviceTexture(device);
+    for (VertexBuffer* buffer : resources_.vertexBuffers())
+        if (buffer)
+            static_cast<D3dVertexBuffer*>(buffer)->restoreDeviceBuffer(device);
+    for (IndexBuffer* buffer : resources_.indexBuffers())
+        if (buffer)
+            static_cast<D3dIndexBuffer*>(buffer)->restoreDeviceBuffer(device);
+    restoreStates();
+    return S_OK;
+}
+
+void D3dDevice::saveStates()
+{
+    IDirect3DDevice9* device = d3dDevice();
+    static_assert(countOf(savedRenderStates) <= sizeof(SavedStates::renderStates) / sizeof(DWORD),
+                  "room for every render state");
+    static_assert(countOf(savedStageStates) * stageCount == sizeof(SavedStates::stageStates) / sizeof(DWORD),
+                  "room for every stage state");
+    static_assert(countOf(savedSamplerStates) * stageCount == sizeof(SavedStates::samplerStates) / sizeof(DWORD),
+                  "room for every sampler state");
+    for (size_t i = 0; i < countOf(savedRenderStates); ++i)
+        device->GetRenderState(savedRenderStates[i], &saved_.renderStates[i]);
+    for (int stage = 0; stage < stageCount; ++stage) {
+        for (size_t i = 0; i < countOf(savedStageStates); ++i)
+            device->GetTextureStageState(stage, savedStageStates[i], &saved_.stageStates[stage][i]);
+        for (size_t i = 0; i < countOf(savedSamplerStates); ++i)
+            device->GetSamplerState(stage, savedSamplerStates[i], &saved_.samplerStates[stage][i]);
+    }
+    for (int i = 0; i < 3 + stageCount; ++i)
+        device->GetTransform(savedTransform(i), &saved_.transforms[i]);
+    device->GetMaterial(&saved_.material);
+    device->GetViewport(&saved_.viewport);
+    device->GetFVF(&saved_.vertexFormat);
+
+    // Light 0 (switched off every frame) and every light of the game.
+    saved_.lights.clear();
+    auto saveLight = [this, device](DWORD index) {
+        for (const SavedStates::SavedLight& light : saved_.lights)
+            if (light.index == index)
+                return;
+        SavedStates::SavedLight light = {};
+        light.index = index;
+        if (SUCCEEDED(device->GetLight(index, &light.light)) &&
+            SUCCEEDED(device->GetLightEnable(index, &light.enabled)))
+            saved_.lights.push_back(light);
+    };
+    saveLight(0);
+    for (Light* light : resources_.lights())
+        if (light)
+            saveLight(static_cast<DWORD>(light->index()));
+}
+
+void D3dDevice::restoreStates()
+{
+    IDirect3DDevice9* device = d3dDevice();
+    // The engine's render states through the cache, then every raw state
+    // as it was (among them those set straight on Direct3D each frame).
+    renderStates_.applyCurrent();
+    for (size_t i = 0; i < countOf(savedRenderStates); ++i)
+        device->SetRenderState(savedRenderStates[i], saved_.renderStates[i]);
+    for (int stage = 0; stage < stageCount; ++stage) {
+        for (size_t i = 0; i < countOf(savedStageStates); ++i)
+            device->SetTextureStageState(stage, savedStageStates[i], saved_.stageStates[stage][i]);
+        for (size_t i = 0; i < countOf(savedSamplerStates); ++i)
+            device->SetSamplerState(stage, savedSamplerStates[i], saved_.samplerStates[stage][i]);
+    }
+    for (int i = 0; i < 3 + stageCount; ++i)
+        device->SetTransform(savedTransform(i), &saved_.transforms[i]);
+    device->SetMaterial(&saved_.material);
+    for (const SavedStates::SavedLight& light : saved_.lights) {
+        device->SetLight(light.index, &light.light);
+        device->LightEnable(light.index, light.enabled);
+    }
+
+    for (int stage = 0; stage < stageCount; ++stage) {
+        D3dTexture* texture = static_cast<D3dTexture*>(stageTextures_[stage]);
+        device->SetTexture(stage, texture ? texture->texture() : nullptr);
+    }
+    if (boundVertexBuffer_)
+        setVertexBuffer(boundVertexBuffer_);
+    device->SetFVF(saved_.vertexFormat);
+    if (boundIndexBuffer_)
+        setIndexBuffer(boundIndexBuffer_);
+    IDirect3DSurface9* target =
+        renderTarget_ ? static_cast<D3dTexture*>(renderTarget_)->surface() : screenSurface_;
+    if (target)
+        device->SetRenderTarget(0, target);
+    // Setting the target took the viewport to the whole of it.
+    device->SetViewport(&saved_.viewport);
 }
 
 HRESULT D3dDevice::frameMove()
@@ -325,6 +497,8 @@ HRESULT D3dDevice::deleteDeviceObjects()
     onShutdown();
     releaseAllResources();
     sceneOpen_ = false;
+    invalidated_ = false;
+    renderTarget_ = nullptr;
     return S_OK;
 }
 
@@ -371,6 +545,11 @@ void D3dDevice::forgetLight(Light* light)
 
 void D3dDevice::forgetTexture(Texture* texture)
 {
+    if (renderTarget_ == texture)
+        renderTarget_ = nullptr;
+    for (Texture*& bound : stageTextures_)
+        if (bound == texture)
+            bound = nullptr;
     resources_.forgetTexture(texture);
 }
 
@@ -648,6 +827,7 @@ void D3dDevice::setRenderTarget(Texture* target)
         return;
     if (sceneOpen_)
         endFrame();
+    renderTarget_ = target;
     IDirect3DSurface9* surface = target ? static_cast<D3dTexture*>(target)->surface() : screenSurface_;
     if (surface)
         device->SetRenderTarget(0, surface);
@@ -705,6 +885,7 @@ void D3dDevice::setTexture(Texture* texture)
     if (!device || stage < 0 || stage >= stageCount)
         return;
     D3dTexture* d3dTexture = static_cast<D3dTexture*>(texture);
+    stageTextures_[stage] = texture;
     device->SetTexture(stage, d3dTexture ? d3dTexture->texture() : nullptr);
     if (texture && texture->isRenderTarget()) {
         // A render target holds its picture upside down from what an

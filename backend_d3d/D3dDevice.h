@@ -26,7 +26,8 @@ public:
 
     // Answers 0 once the window has closed normally; 1 when Direct3D, the
     // window or the device cannot be had (shown in a message box; onInit is
-    // then never called) or when the device was lost for good.
+    // then never called) or when a lost device cannot be reset or a frame
+    // fails (shown in a message box too).
     int run(int width, int height, bool fullscreen, const std::string& title,
             bool vsync, bool useExtensions) override;
     void onInit() override;
@@ -106,6 +107,18 @@ public:
     HRESULT confirmDevice(const D3DCAPS9& caps, DWORD behavior, D3DFORMAT format) override;
     HRESULT oneTimeSceneInit() override;
     HRESULT initDeviceObjects() override;
+    // Around a reset of a lost device: invalidate saves the device states
+    // the game set and relies on, unbinds everything and releases the
+    // screen surface and every default-pool object (render-target
+    // textures, dynamic vertex and index buffers, the triangle buffers
+    // among them); restore makes them again (dynamic buffers refilled from
+    // their copies in memory), takes the screen surface again and puts
+    // back the render-state cache's table, the saved states (render
+    // states, texture stages and samplers, transforms, material, lights,
+    // viewport), the bound textures and buffers and the render target. The
+    // game's own objects stay the same: it sees nothing of the reset.
+    HRESULT invalidateDeviceObjects() override;
+    HRESULT restoreDeviceObjects() override;
     HRESULT frameMove() override;
     HRESULT render() override;
     HRESULT deleteDeviceObjects() override;
@@ -126,6 +139,27 @@ private:
     class HeldKeyReceiver;
     static const int stageCount = 8;
 
+    // The device states that Reset sets back to Direct3D's defaults, as
+    // the game had them: every state this device sets.
+    struct SavedStates {
+        DWORD renderStates[32];
+        DWORD stageStates[stageCount][8];
+        DWORD samplerStates[stageCount][5];
+        D3DMATRIX transforms[3 + stageCount];
+        D3DMATERIAL9 material;
+        D3DVIEWPORT9 viewport;
+        DWORD vertexFormat;
+        // Every light that had been set, with its index and its switch.
+        struct SavedLight {
+            DWORD index;
+            D3DLIGHT9 light;
+            BOOL enabled;
+        };
+        std::vector<SavedLight> lights;
+    };
+
+    void saveStates();
+    void restoreStates();
     Matrix4& selectedMatrix();
     void sendSelectedMatrix();
     void restoreTextureTransform(int stage);
@@ -146,6 +180,13 @@ private:
     RenderStateCache renderStates_;
     int textureStage_;
     IDirect3DSurface9* screenSurface_;
+    // The render target set last (null: the screen) and the texture of
+    // each stage, put back after a reset.
+    Texture* renderTarget_;
+    Texture* stageTextures_[stageCount];
+    // The default-pool objects are released (a reset is under way).
+    bool invalidated_;
+    SavedStates saved_;
 
     VertexBuffer* boundVertexBuffer_;
     IndexBuffer* boundIndexBuffer_;

@@ -143,9 +143,12 @@ HWND D3dHost::foregroundWindow()
 void D3dHost::updateActivity()
 {
     active_ = ready_ && !minimized_ && !inModalLoop_ && programInFront_;
-    if (active_ && clock_.paused())
+    // A lost device draws no frame: its time belongs to none, as the time
+    // of a minimise does.
+    const bool running = active_ && !deviceLost_;
+    if (running && clock_.paused())
         clock_.resume(counterTicks());
-    else if (!active_ && !clock_.paused())
+    else if (!running && !clock_.paused())
         clock_.pause(counterTicks());
 }
 
@@ -166,13 +169,12 @@ void D3dHost::fail(const char* text)
         SendMessageA(window_, WM_CLOSE, 0, 0);
 }
 
-void D3dHost::closeAfterFailure(const char* text)
+void D3dHost::failWith(const char* text, HRESULT result)
 {
-    std::fprintf(stderr, "racer_d3d: %s\n", text);
-    failed_ = true;
-    quitValue_ = 1;
-    if (window_)
-        SendMessageA(window_, WM_CLOSE, 0, 0);
+    char message[256];
+    std::snprintf(message, sizeof message, "%s (Direct3D error 0x%08lX)", text,
+                  static_cast<unsigned long>(result));
+    fail(message);
 }
 
 // --------------------------------------------------------------- create ---
@@ -347,10 +349,11 @@ int D3dHost::run()
                 // have become inactive meanwhile.
                 if (!active_)
                     continue;
+                // A lost device is asked again after a pause, not in a
+                // busy loop.
                 if (deviceLost_)
                     Sleep(100);
-                if (FAILED(renderFrame()))
-                    closeAfterFailure("the Direct3D device was lost and cannot be reset");
+                renderFrame();
                 continue;
             }
         } else {
@@ -370,44 +373,78 @@ int D3dHost::run()
     return static_cast<int>(message.wParam);
 }
 
-HRESULT D3dHost::renderFrame()
+void D3dHost::renderFrame()
 {
     if (deviceLost_) {
-        HRESULT level = device_->TestCooperativeLevel();
-        if (FAILED(level)) {
-            if (level == D3DERR_DEVICELOST)
-                return S_OK;   // tested again after the next sleep
-            if (level != D3DERR_DEVICENOTRESET)
-                return level;
-            level = resetDevice();
-            if (FAILED(level))
-                return level;
+        const HRESULT level = device_->TestCooperativeLevel();
+        if (level == D3DERR_DEVICELOST)
+            return;   // not yet to be had again: asked after the next pause
+        if (level == D3DERR_DEVICENOTRESET) {
+            const HRESULT reset = resetDevice();
+            if (reset == D3DERR_DEVICELOST)
+                return;   // lost again meanwhile: wait on
+            if (FAILED(reset)) {
+                failWith("The Direct3D device was lost and cannot be reset", reset);
+                return;
+            }
+            if (FAILED(restoreDeviceObjects())) {
+                fail("The game's Direct3D objects cannot be made again after the device was reset.");
+                return;
+            }
+        } else if (FAILED(level)) {
+            failWith("The Direct3D device stopped working", level);
+            return;
         }
         deviceLost_ = false;
+        updateActivity();
     }
 
     if (!clock_.tick(counterTicks()))
-        return S_OK;   // no time has passed: no frame
+        return;   // no time has passed: no frame
     elapsedSeconds_ = clock_.elapsed();
 
     HRESULT result = frameMove();
-    if (FAILED(result) || !device_)
-        return result;
+    if (FAILED(result)) {
+        if (device_)
+            failWith("A frame of the game cannot be prepared", result);
+        return;
+    }
+    if (!device_)
+        return;   // closed inside the frame
     result = render();
-    if (FAILED(result) || !device_)
-        return result;
-    if (device_->Present(nullptr, nullptr, nullptr, nullptr) == D3DERR_DEVICELOST)
-        deviceLost_ = true;
-    return S_OK;
+    if (FAILED(result)) {
+        if (device_)
+            failWith("A frame of the game cannot be drawn", result);
+        return;
+    }
+    if (!device_)
+        return;
+    result = present();
+    if (FAILED(result) && result != D3DERR_DEVICELOST)
+        failWith("Direct3D cannot show the game's frame", result);
 }
 
+HRESULT D3dHost::present()
+{
+    const HRESULT result = device_->Present(nullptr, nullptr, nullptr, nullptr);
+    if (result == D3DERR_DEVICELOST && !deviceLost_) {
+        // Another program or Windows took the screen (the screen locked, a
+        // prompt on the secure desktop, a change of display mode): the
+        // device is reset once it can be had again.
+        deviceLost_ = true;
+        updateActivity();
+    }
+    // Only this answer means the driver failed; any other is not the game's
+    // to act on.
+    return result == D3DERR_DRIVERINTERNALERROR || result == D3DERR_DEVICELOST ? result : S_OK;
+}
+
+// The default-pool objects are let go before the reset (Direct3D refuses
+// it while any of them lives); the caller makes them again after it.
 HRESULT D3dHost::resetDevice()
 {
     invalidateDeviceObjects();
-    const HRESULT result = device_->Reset(&presentation_);
-    if (FAILED(result))
-        return result;
-    return restoreDeviceObjects();
+    return device_->Reset(&presentation_);
 }
 
 // -------------------------------------------------------------- closing ---
@@ -467,11 +504,11 @@ LRESULT D3dHost::handleMessage(HWND window, UINT message, WPARAM wParam, LPARAM 
     case WM_PAINT:
         // A minimised window gets no frames; a repaint draws one without
         // advancing the game.
-        if (device_ && ready_ && !active_) {
+        if (device_ && ready_ && !active_ && !deviceLost_) {
             elapsedSeconds_ = 0.0f;
             render();
             if (device_)
-                device_->Present(nullptr, nullptr, nullptr, nullptr);
+                present();
         }
         break;
     case WM_SIZE:

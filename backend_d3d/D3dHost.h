@@ -16,7 +16,8 @@
 //            vertex-processing kind); window; oneTimeSceneInit; device
 //            creation; initDeviceObjects; restoreDeviceObjects
 //   run:     per frame frameMove, render, then present; a paint message of
-//            an inactive window renders alone
+//            an inactive window renders alone; after a lost device
+//            invalidateDeviceObjects, the reset, restoreDeviceObjects
 //   close:   invalidateDeviceObjects, deleteDeviceObjects, device and
 //            Direct3D released, finalCleanup, window destroyed
 //
@@ -34,6 +35,15 @@
 //
 // A change of the window's size is stored and does not reset the device:
 // the back buffer keeps the creation size and is stretched when presented.
+//
+// A lost device (Present answers D3DERR_DEVICELOST: the screen locked, a
+// prompt on the secure desktop, another program taking the screen, a
+// change of display mode) stops the frame clock as a minimise does, and the
+// loop asks TestCooperativeLevel every 100 ms. Once the device can be reset:
+// invalidateDeviceObjects, Reset, restoreDeviceObjects, and the frames go
+// on; a Reset that answers D3DERR_DEVICELOST again waits on. Only a real
+// failure (of the reset, of restoring, of the device, or a hook's failing
+// frame) ends the game, with a message box saying what failed.
 class D3dHost {
 public:
     D3dHost();
@@ -106,12 +116,17 @@ private:
 
     bool chooseDevice();
     HRESULT createDevice();
-    HRESULT renderFrame();
+    // A frame, or while the device is lost a try to have it again. A real
+    // failure is reported (message box) and closes the window.
+    void renderFrame();
+    // Presents; a lost device is marked lost (the clock stops).
+    HRESULT present();
     HRESULT resetDevice();
     void releaseDevice();
     void unregisterClass();
     void fail(const char* text);
-    void closeAfterFailure(const char* text);
+    // fail with the text and Direct3D's answer.
+    void failWith(const char* text, HRESULT result);
     // Active or not from the flags below; the clock stops and runs with it.
     void updateActivity();
 

@@ -63,6 +63,37 @@ void D3dTexture::upload(unsigned flags)
     texture_->UnlockRect(0);
 }
 
+void D3dTexture::releaseDeviceTexture()
+{
+    if (!renderTarget_)
+        return;
+    if (surface_)
+        surface_->Release();
+    if (texture_)
+        texture_->Release();
+    surface_ = nullptr;
+    texture_ = nullptr;
+}
+
+void D3dTexture::restoreDeviceTexture(IDirect3DDevice9* device)
+{
+    if (!renderTarget_ || texture_ || !device)
+        return;
+    HRESULT result = device->CreateTexture(static_cast<UINT>(width_), static_cast<UINT>(height_), 1,
+                                           D3DUSAGE_RENDERTARGET, D3DFMT_A8R8G8B8, D3DPOOL_DEFAULT, &texture_,
+                                           nullptr);
+    if (SUCCEEDED(result))
+        result = texture_->GetSurfaceLevel(0, &surface_);
+    if (FAILED(result)) {
+        std::fprintf(stderr, "racer_d3d: after the device's reset Direct3D refuses a render-target texture of "
+                             "%d x %d pixels (error 0x%08lX); it shows nothing\n",
+                     width_, height_, static_cast<unsigned long>(result));
+        releaseDeviceTexture();
+        return;
+    }
+    device->ColorFill(surface_, nullptr, 0);
+}
+
 D3dTexture* createD3dTexture(bool renderTarget, const uint32_t* pixels, int width, int height)
 {
     std::vector<uint32_t> texels = buildTextureTexels(pixels, width, height);

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <vector>
 
+struct IDirect3DDevice9;
 struct IDirect3DTexture9;
 struct IDirect3DSurface9;
 
@@ -30,6 +31,15 @@ public:
     // Render targets only; null otherwise.
     IDirect3DSurface9* surface() const { return surface_; }
     bool isDirty() const { return dirty_; }
+
+    // Around a reset of the device, render targets only (an ordinary
+    // texture is in the managed pool, which Direct3D keeps): the Direct3D
+    // texture and its surface are released; then made again, cleared to
+    // transparent black as a new render target is. What was drawn into it
+    // before is gone: its picture comes from drawing. A texture Direct3D
+    // refuses again shows nothing (told on stderr).
+    void releaseDeviceTexture();
+    void restoreDeviceTexture(IDirect3DDevice9* device);
 
 private:
     void upload(unsigned flags);

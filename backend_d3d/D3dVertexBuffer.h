@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <vector>
 
+struct IDirect3DDevice9;
 struct IDirect3DVertexBuffer9;
 
 // Most elements one vertex or index buffer may hold (a larger request is
@@ -17,37 +18,48 @@ const int maxBufferElements = 1 << 22;
 // static ones in the managed pool. Both keep their contents from lock to
 // lock, so what a caller does not write stays as it was (a new buffer's
 // opaque white colours among it).
+//
+// A dynamic buffer keeps its contents in memory: a lock hands out that
+// copy and unlock sends the whole of it to Direct3D (discarding what the
+// buffer held, so Direct3D need not wait for drawing from it). The copy is
+// what refills the buffer after a reset of the device, which takes every
+// default-pool buffer away (releaseDeviceBuffer, restoreDeviceBuffer).
 class D3dVertexBuffer : public VertexBuffer {
 public:
     // Position, normal, colour, two texture-coordinate pairs.
     static const unsigned long vertexFormat = 0x252;
-    // The flags of lock (none) and of lockToRewrite (D3DLOCK_DISCARD for a
-    // dynamic buffer, none for a static one).
-    static unsigned long lockFlags(bool dynamic, bool rewrite);
 
     // Use createD3dVertexBuffer. buffer may be null (Direct3D refused it):
-    // every lock then answers the spare copy.
+    // every lock then answers the copy in memory.
     D3dVertexBuffer(bool dynamic, int count, IDirect3DVertexBuffer9* buffer);
     ~D3dVertexBuffer() override;
     // Should Direct3D refuse the lock, the answer is a spare copy whose
     // contents reach no drawing (the first refusal is told on stderr),
     // never null.
     Vertex* lock() override;
-    // For a caller that writes every vertex before unlock: a dynamic
-    // buffer's former contents are discarded, so Direct3D need not wait
-    // until drawing from them is done.
+    // For a caller that writes every vertex before unlock.
     Vertex* lockToRewrite();
     void unlock() override;
 
     IDirect3DVertexBuffer9* buffer() const { return buffer_; }
 
+    // Around a reset of the device, dynamic buffers only (a static one is
+    // in the managed pool, which Direct3D keeps): the Direct3D buffer is
+    // released; then made again on the device and filled from the copy.
+    // A buffer Direct3D refuses again draws nothing (told on stderr).
+    void releaseDeviceBuffer();
+    void restoreDeviceBuffer(IDirect3DDevice9* device);
+
 private:
-    Vertex* lockWith(unsigned long flags);
+    void upload();
+    void tellRefusedLock();
 
     IDirect3DVertexBuffer9* buffer_;
-    bool lockedSpare_;
+    bool lockedCopy_;
     bool lockRefusalReported_;
-    std::vector<Vertex> spare_;
+    // A dynamic buffer's contents; for a static one, the spare copy a
+    // refused lock answers.
+    std::vector<Vertex> copy_;
 };
 
 // A new buffer of count vertices on the current D3dDevice, each opaque

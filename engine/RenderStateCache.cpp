@@ -119,6 +119,18 @@ void RenderStateCache::applyDifferences(const Table& newTable, const Table& oldT
     applying_ = false;
 }
 
+void RenderStateCache::applyCurrent()
+{
+    if (depth_ == 0)
+        return;
+    const Table& table = frames_[depth_ - 1];
+    const bool wasApplying = applying_;
+    applying_ = true;
+    for (int i = 0; i < count_; ++i)
+        send(table[i].type, table[i].value);
+    applying_ = wasApplying;
+}
+
 void RenderStateCache::applyPending()
 {
     bool wasApplying = applying_;

@@ -45,6 +45,10 @@ public:
     // Sends, with applying set, every state whose value differs between the
     // two tables, with the value of newTable, in table order.
     void applyDifferences(const Table& newTable, const Table& oldTable);
+    // Sends, with applying set, every state of the current table in table
+    // order: for a platform that lost its states (a Direct3D device reset).
+    // Nothing before reset.
+    void applyCurrent();
 
     // Sends every pending pair in order (with applying set), then empties
     // the list.

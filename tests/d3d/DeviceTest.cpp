@@ -6,6 +6,7 @@
 #include "D3dIndexBuffer.h"
 #include "D3dTexture.h"
 #include "D3dVertexBuffer.h"
+#include "Direct3dHooks.h"
 #include "IndexBuffer.h"
 #include "Light.h"
 #include "Matrix4.h"
@@ -54,30 +55,9 @@ public:
     virtual void frame() {}
 };
 
-// The current render target's pixels, 0xAARRGGBB, row after row.
 std::vector<uint32_t> readTarget(IDirect3DDevice9* device, int* width)
 {
-    std::vector<uint32_t> pixels;
-    IDirect3DSurface9* target = nullptr;
-    IDirect3DSurface9* copy = nullptr;
-    D3DSURFACE_DESC desc = {};
-    if (FAILED(device->GetRenderTarget(0, &target)) || FAILED(target->GetDesc(&desc)))
-        return pixels;
-    device->CreateOffscreenPlainSurface(desc.Width, desc.Height, desc.Format, D3DPOOL_SYSTEMMEM, &copy, nullptr);
-    D3DLOCKED_RECT locked = {};
-    if (copy && SUCCEEDED(device->GetRenderTargetData(target, copy)) &&
-        SUCCEEDED(copy->LockRect(&locked, nullptr, D3DLOCK_READONLY))) {
-        pixels.resize(static_cast<size_t>(desc.Width) * desc.Height);
-        for (UINT y = 0; y < desc.Height; ++y)
-            std::memcpy(&pixels[y * desc.Width], static_cast<char*>(locked.pBits) + y * locked.Pitch,
-                        desc.Width * 4);
-        copy->UnlockRect();
-    }
-    if (copy)
-        copy->Release();
-    target->Release();
-    *width = static_cast<int>(desc.Width);
-    return pixels;
+    return readRenderTarget(device, width);
 }
 
 // Level 0 of a Direct3D texture as it is stored, row after row.
@@ -935,57 +915,20 @@ HRESULT WINAPI refuseIndexBuffer(IDirect3DDevice9*, UINT, DWORD, D3DFORMAT, D3DP
     return D3DERR_OUTOFVIDEOMEMORY;
 }
 
-// The slot of a virtual function in its class's table (g++'s member
-// pointers hold 1 + its byte offset).
-template <typename Member>
-size_t slotOf(Member member)
-{
-    struct {
-        uintptr_t pointer;
-        ptrdiff_t adjustment;
-    } raw;
-    static_assert(sizeof raw == sizeof member, "a g++ member function pointer");
-    std::memcpy(&raw, &member, sizeof raw);
-    return (raw.pointer - 1) / sizeof(void*);
-}
-
 // While it lives, the device answers every new texture and buffer with
 // D3DERR_OUTOFVIDEOMEMORY, as a device whose memory is full: the three
 // creation entries of its function table are replaced, and put back after.
 class FullVideoMemory {
 public:
-    explicit FullVideoMemory(IDirect3DDevice9* device) : table_(*reinterpret_cast<void***>(device))
+    explicit FullVideoMemory(IDirect3DDevice9* device) : entries_(device)
     {
-        replace(slotOf(&IDirect3DDevice9::CreateTexture), reinterpret_cast<void*>(&refuseTexture));
-        replace(slotOf(&IDirect3DDevice9::CreateVertexBuffer), reinterpret_cast<void*>(&refuseVertexBuffer));
-        replace(slotOf(&IDirect3DDevice9::CreateIndexBuffer), reinterpret_cast<void*>(&refuseIndexBuffer));
-    }
-    ~FullVideoMemory()
-    {
-        for (int i = count_ - 1; i >= 0; --i)
-            write(slots_[i], saved_[i]);
+        entries_.replace(slotOf(&IDirect3DDevice9::CreateTexture), reinterpret_cast<void*>(&refuseTexture));
+        entries_.replace(slotOf(&IDirect3DDevice9::CreateVertexBuffer), reinterpret_cast<void*>(&refuseVertexBuffer));
+        entries_.replace(slotOf(&IDirect3DDevice9::CreateIndexBuffer), reinterpret_cast<void*>(&refuseIndexBuffer));
     }
 
 private:
-    void replace(size_t slot, void* function)
-    {
-        slots_[count_] = slot;
-        saved_[count_] = table_[slot];
-        ++count_;
-        write(slot, function);
-    }
-    void write(size_t slot, void* function)
-    {
-        DWORD protection = 0;
-        VirtualProtect(&table_[slot], sizeof(void*), PAGE_READWRITE, &protection);
-        table_[slot] = function;
-        VirtualProtect(&table_[slot], sizeof(void*), protection, &protection);
-    }
-
-    void** table_;
-    size_t slots_[3] = {};
-    void* saved_[3] = {};
-    int count_ = 0;
+    FunctionTableEntries entries_;
 };
 
 // Direct3D refuses every texture and buffer the game asks for: each comes

@@ -61,6 +61,25 @@ TEST_F(RenderStateCacheTest, PopResendsExactlyTheStatesThatDiffer)
     EXPECT_EQ(device.getRenderState(2), RenderStateValue::unset);
 }
 
+TEST_F(RenderStateCacheTest, ApplyCurrentResendsTheWholeTopTableAndChangesNothing)
+{
+    RenderStateCache cache(&device);
+    cache.applyCurrent();
+    EXPECT_TRUE(sentStates(device).empty()) << "nothing before reset";
+    device.resetRenderStates();
+    device.setRenderState(0, 1);
+    device.pushRenderStates();
+    device.setRenderState(3, 22);
+    device.setRenderState(4, 28);
+    device.clearCalls();
+    device.renderStates().applyCurrent();
+    EXPECT_EQ(sentStates(device), (States{{0, 1}, {4, 28}, {6, 34}, {3, 22}, {5, 32}, {7, 36}, {1, 8}}));
+    EXPECT_EQ(device.renderStates().depth(), 2);
+    EXPECT_FALSE(device.renderStates().applying());
+    device.popRenderStates();
+    EXPECT_EQ(device.getRenderState(3), 23) << "the table below is untouched";
+}
+
 TEST_F(RenderStateCacheTest, NestedPushesRestoreTheirOwnLevel)
 {
     device.resetRenderStates();

@@ -1,0 +1,261 @@
+#ifndef QUORIN_TESTS_DIRECT3DHOOKS_H
+#define QUORIN_TESTS_DIRECT3DHOOKS_H
+
+// Test-only replacements of a real Direct3D 9 device's functions: the
+// entries of its function table (shared by every device of the process)
+// are replaced while a FunctionTableEntries lives and put back after. The
+// program under test is not changed: what it calls is what Windows' own
+// device answers, except where a test says otherwise.
+//
+// MessageBoxAnswerer answers the program's message box as a player would.
+//
+// LostDevice makes a device lose itself as a locked screen does: one
+// Present answers D3DERR_DEVICELOST, then TestCooperativeLevel and Reset
+// answer as the test plans before the real ones answer again.
+#include <windows.h>
+#include <d3d9.h>
+
+#include <atomic>
+#include <cstddef>
+#include <cstdint>
+#include <cstring>
+#include <functional>
+#include <string>
+#include <thread>
+#include <vector>
+
+// The slot of a virtual function in its class's table (g++'s member
+// pointers hold 1 + its byte offset).
+template <typename Member>
+size_t slotOf(Member member)
+{
+    struct {
+        uintptr_t pointer;
+        ptrdiff_t adjustment;
+    } raw;
+    static_assert(sizeof raw == sizeof member, "a g++ member function pointer");
+    std::memcpy(&raw, &member, sizeof raw);
+    return (raw.pointer - 1) / sizeof(void*);
+}
+
+class FunctionTableEntries {
+public:
+    explicit FunctionTableEntries(IDirect3DDevice9* device) : table_(*reinterpret_cast<void***>(device)) {}
+    ~FunctionTableEntries()
+    {
+        for (size_t i = slots_.size(); i-- > 0;)
+            write(slots_[i], saved_[i]);
+    }
+    // Puts function in the slot; answers what was there.
+    void* replace(size_t slot, void* function)
+    {
+        slots_.push_back(slot);
+        saved_.push_back(table_[slot]);
+        write(slot, function);
+        return saved_.back();
+    }
+
+private:
+    FunctionTableEntries(const FunctionTableEntries&) = delete;
+    FunctionTableEntries& operator=(const FunctionTableEntries&) = delete;
+
+    void write(size_t slot, void* function)
+    {
+        DWORD protection = 0;
+        VirtualProtect(&table_[slot], sizeof(void*), PAGE_READWRITE, &protection);
+        table_[slot] = function;
+        VirtualProtect(&table_[slot], sizeof(void*), protection, &protection);
+    }
+
+    void** table_;
+    std::vector<size_t> slots_;
+    std::vector<void*> saved_;
+};
+
+// The current render target's pixels, 0xAARRGGBB, row after row.
+inline std::vector<uint32_t> readRenderTarget(IDirect3DDevice9* device, int* width)
+{
+    std::vector<uint32_t> pixels;
+    IDirect3DSurface9* target = nullptr;
+    IDirect3DSurface9* copy = nullptr;
+    D3DSURFACE_DESC desc = {};
+    if (FAILED(device->GetRenderTarget(0, &target)) || FAILED(target->GetDesc(&desc)))
+        return pixels;
+    device->CreateOffscreenPlainSurface(desc.Width, desc.Height, desc.Format, D3DPOOL_SYSTEMMEM, &copy, nullptr);
+    D3DLOCKED_RECT locked = {};
+    if (copy && SUCCEEDED(device->GetRenderTargetData(target, copy)) &&
+        SUCCEEDED(copy->LockRect(&locked, nullptr, D3DLOCK_READONLY))) {
+        pixels.resize(static_cast<size_t>(desc.Width) * desc.Height);
+        for (UINT y = 0; y < desc.Height; ++y)
+            std::memcpy(&pixels[y * desc.Width], static_cast<char*>(locked.pBits) + y * locked.Pitch,
+                        desc.Width * 4);
+        copy->UnlockRect();
+    }
+    if (copy)
+        copy->Release();
+    target->Release();
+    *width = static_cast<int>(desc.Width);
+    return pixels;
+}
+
+// The references held on the device: one per live resource and view of it
+// besides the program's own.
+inline ULONG deviceReferences(IDirect3DDevice9* device)
+{
+    device->AddRef();
+    return device->Release();
+}
+
+// While it lives, the device is lost at the Present after lose() (as when
+// Windows locks the screen): that Present answers D3DERR_DEVICELOST, the
+// next TestCooperativeLevel calls answer cooperativeAnswers in turn, the
+// next Reset calls resetAnswers in turn (without resetting), and then the
+// real functions answer again. One at a time.
+class LostDevice {
+public:
+    std::vector<HRESULT> cooperativeAnswers;
+    std::vector<HRESULT> resetAnswers;
+    // What the lost Present answers.
+    HRESULT lostPresentAnswer = D3DERR_DEVICELOST;
+    // Called with the device inside the Present that is lost (its back
+    // buffer holds that frame) and inside the first Present after the real
+    // Reset succeeded.
+    std::function<void(IDirect3DDevice9*)> atLostPresent;
+    std::function<void(IDirect3DDevice9*)> atFirstPresentAfterReset;
+    // Called inside every Present that is not lost, before it presents.
+    std::function<void(IDirect3DDevice9*)> atPresent;
+    // Called at each planned TestCooperativeLevel answer.
+    std::function<void()> whileLost;
+
+    // What happened.
+    int presentsLost = 0;
+    int cooperativeCalls = 0;
+    std::vector<ULONGLONG> cooperativeTimes;
+    int plannedResets = 0;
+    std::vector<HRESULT> realResets;
+    int presentsAfterReset = 0;
+    // Presents that Direct3D itself answered D3DERR_DEVICELOST.
+    int realPresentsLost = 0;
+
+    explicit LostDevice(IDirect3DDevice9* device) : entries_(device)
+    {
+        current_ = this;
+        realPresent_ = reinterpret_cast<Present>(
+            entries_.replace(slotOf(&IDirect3DDevice9::Present), reinterpret_cast<void*>(&present)));
+        realCooperative_ = reinterpret_cast<Cooperative>(entries_.replace(
+            slotOf(&IDirect3DDevice9::TestCooperativeLevel), reinterpret_cast<void*>(&cooperative)));
+        realReset_ = reinterpret_cast<Reset>(
+            entries_.replace(slotOf(&IDirect3DDevice9::Reset), reinterpret_cast<void*>(&reset)));
+    }
+    ~LostDevice() { current_ = nullptr; }
+
+    // The next Present loses the device.
+    void lose() { armed_ = true; }
+
+private:
+    typedef HRESULT(WINAPI* Present)(IDirect3DDevice9*, const RECT*, const RECT*, HWND, const RGNDATA*);
+    typedef HRESULT(WINAPI* Cooperative)(IDirect3DDevice9*);
+    typedef HRESULT(WINAPI* Reset)(IDirect3DDevice9*, D3DPRESENT_PARAMETERS*);
+
+    static HRESULT WINAPI present(IDirect3DDevice9* device, const RECT* source, const RECT* dest, HWND window,
+                                  const RGNDATA* dirty)
+    {
+        LostDevice& self = *current_;
+        if (self.armed_) {
+            self.armed_ = false;
+            self.lost_ = true;
+            ++self.presentsLost;
+            if (self.atLostPresent)
+                self.atLostPresent(device);
+            return self.lostPresentAnswer;
+        }
+        if (self.atPresent)
+            self.atPresent(device);
+        if (!self.realResets.empty() && self.realResets.back() == D3D_OK) {
+            if (self.presentsAfterReset++ == 0 && self.atFirstPresentAfterReset)
+                self.atFirstPresentAfterReset(device);
+        }
+        const HRESULT result = self.realPresent_(device, source, dest, window, dirty);
+        self.realPresentsLost += result == D3DERR_DEVICELOST;
+        return result;
+    }
+    static HRESULT WINAPI cooperative(IDirect3DDevice9* device)
+    {
+        LostDevice& self = *current_;
+        ++self.cooperativeCalls;
+        self.cooperativeTimes.push_back(GetTickCount64());
+        if (self.lost_ && self.nextCooperative_ < self.cooperativeAnswers.size()) {
+            if (self.whileLost)
+                self.whileLost();
+            return self.cooperativeAnswers[self.nextCooperative_++];
+        }
+        return self.realCooperative_(device);
+    }
+    static HRESULT WINAPI reset(IDirect3DDevice9* device, D3DPRESENT_PARAMETERS* parameters)
+    {
+        LostDevice& self = *current_;
+        if (self.lost_ && self.nextReset_ < self.resetAnswers.size()) {
+            ++self.plannedResets;
+            return self.resetAnswers[self.nextReset_++];
+        }
+        const HRESULT result = self.realReset_(device, parameters);
+        self.realResets.push_back(result);
+        return result;
+    }
+
+    static LostDevice* current_;
+    FunctionTableEntries entries_;
+    Present realPresent_ = nullptr;
+    Cooperative realCooperative_ = nullptr;
+    Reset realReset_ = nullptr;
+    bool armed_ = false;
+    bool lost_ = false;
+    size_t nextCooperative_ = 0;
+    size_t nextReset_ = 0;
+};
+
+inline LostDevice* LostDevice::current_ = nullptr;
+
+// Watches, from a thread of its own, for a message box (a dialog) with the
+// given title; keeps its text and presses its OK button, as the player
+// would, so that a run that shows one goes on to its end.
+class MessageBoxAnswerer {
+public:
+    explicit MessageBoxAnswerer(const char* title) : title_(title), thread_([this] { answer(); }) {}
+    ~MessageBoxAnswerer() { wait(); }
+    bool seen() const { return seen_; }
+    const std::string& text() const { return text_; }
+    // Ends the watch (once the run is over, a box has been answered).
+    void wait()
+    {
+        stop_ = true;
+        if (thread_.joinable())
+            thread_.join();
+    }
+
+private:
+    void answer()
+    {
+        while (!stop_) {
+            // Shown, with its text (the box gets its title and its text
+            // while it is made, before it is shown).
+            HWND box = FindWindowA("#32770", title_.c_str());
+            char text[512] = {};
+            if (box && IsWindowVisible(box) && GetDlgItemTextA(box, 0xFFFF, text, sizeof text) > 0) {
+                text_ = text;
+                seen_ = true;
+                PostMessageA(box, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
+                return;
+            }
+            Sleep(50);
+        }
+    }
+
+    std::string title_;
+    std::atomic<bool> stop_{false};
+    std::atomic<bool> seen_{false};
+    std::string text_;
+    std::thread thread_;
+};
+
+#endif
