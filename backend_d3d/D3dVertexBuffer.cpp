@@ -3,7 +3,6 @@
 #include "D3dDevice.h"
 
 #include <cstdio>
-#include <cstring>
 
 namespace {
 
@@ -21,105 +20,27 @@ DWORD bufferUsage(bool dynamic)
 } // namespace
 
 D3dVertexBuffer::D3dVertexBuffer(bool dynamic, int count, IDirect3DVertexBuffer9* buffer)
-    : VertexBuffer(dynamic, count), buffer_(buffer), lockedCopy_(false), lockRefusalReported_(false)
+    : VertexBuffer(dynamic, count), storage_(dynamic, count, buffer, "a vertex buffer", "vertices")
 {
-    if (dynamic_)
-        copy_.resize(static_cast<size_t>(count_) + 1);
     Vertex* vertices = lock();
     for (int i = 0; i < count_; ++i)
         vertices[i].color = 0xFFFFFFFFu;
     unlock();
 }
 
-D3dVertexBuffer::~D3dVertexBuffer()
-{
-    if (buffer_)
-        buffer_->Release();
-    // The base destructor takes the buffer out of the device's registry.
-}
-
-Vertex* D3dVertexBuffer::lock()
-{
-    if (!dynamic_) {
-        void* data = nullptr;
-        if (buffer_ && SUCCEEDED(buffer_->Lock(0, 0, &data, 0)) && data) {
-            lockedCopy_ = false;
-            return static_cast<Vertex*>(data);
-        }
-        // A buffer without its Direct3D part was reported when it was made.
-        if (buffer_)
-            tellRefusedLock();
-        if (copy_.size() < static_cast<size_t>(count_) + 1)
-            copy_.resize(static_cast<size_t>(count_) + 1);
-    }
-    lockedCopy_ = true;
-    return copy_.data();
-}
-
-Vertex* D3dVertexBuffer::lockToRewrite()
-{
-    // The copy is sent whole and the former contents discarded either way.
-    return lock();
-}
-
-void D3dVertexBuffer::unlock()
-{
-    if (!lockedCopy_) {
-        if (buffer_)
-            buffer_->Unlock();
-        return;
-    }
-    lockedCopy_ = false;
-    if (dynamic_)
-        upload();
-}
-
-void D3dVertexBuffer::upload()
-{
-    if (!buffer_)
-        return;
-    void* data = nullptr;
-    if (FAILED(buffer_->Lock(0, 0, &data, D3DLOCK_DISCARD)) || !data) {
-        tellRefusedLock();
-        return;
-    }
-    std::memcpy(data, copy_.data(), static_cast<size_t>(count_) * sizeof(Vertex));
-    buffer_->Unlock();
-}
-
-void D3dVertexBuffer::tellRefusedLock()
-{
-    if (lockRefusalReported_)
-        return;
-    std::fprintf(stderr, "racer_d3d: Direct3D refuses to lock a vertex buffer of %d vertices; "
-                         "what is written is dropped\n", count_);
-    lockRefusalReported_ = true;
-}
-
-void D3dVertexBuffer::releaseDeviceBuffer()
-{
-    if (!dynamic_ || !buffer_)
-        return;
-    buffer_->Release();
-    buffer_ = nullptr;
-}
+// The storage releases the Direct3D buffer; the base destructor takes the
+// buffer out of the device's registry.
+D3dVertexBuffer::~D3dVertexBuffer() = default;
 
 void D3dVertexBuffer::restoreDeviceBuffer(IDirect3DDevice9* device)
 {
-    if (!dynamic_ || buffer_ || !device)
+    if (!device)
         return;
-    const HRESULT result = device->CreateVertexBuffer(bufferBytes(count_), bufferUsage(true), vertexFormat,
-                                                      D3DPOOL_DEFAULT, &buffer_, nullptr);
-    if (FAILED(result)) {
-        std::fprintf(stderr, "racer_d3d: after the device's reset Direct3D refuses a vertex buffer of %d "
-                             "vertices (error 0x%08lX); it draws nothing\n",
-                     count_, static_cast<unsigned long>(result));
-        buffer_ = nullptr;
-        return;
-    }
-    upload();
+    storage_.restoreDeviceBuffer([this, device](IDirect3DVertexBuffer9** made) {
+        return device->CreateVertexBuffer(bufferBytes(count_), bufferUsage(true), vertexFormat,
+                                          D3DPOOL_DEFAULT, made, nullptr);
+    });
 }
-
 D3dVertexBuffer* createD3dVertexBuffer(bool dynamic, int count)
 {
     if (count < 0 || count > maxBufferElements) {

@@ -16,18 +16,6 @@
 
 namespace {
 
-uint32_t read32(const std::string& bytes, size_t at)
-{
-    return static_cast<uint8_t>(bytes[at]) | static_cast<uint8_t>(bytes[at + 1]) << 8 |
-           static_cast<uint8_t>(bytes[at + 2]) << 16 | static_cast<uint32_t>(static_cast<uint8_t>(bytes[at + 3])) << 24;
-}
-
-void write32(std::string& bytes, size_t at, uint32_t v)
-{
-    for (int i = 0; i < 4; ++i)
-        bytes[at + i] = static_cast<char>(v >> (8 * i));
-}
-
 // Makes the first member's local header and directory entry both claim
 // these sizes.
 void claimSizes(std::string& zip, uint32_t packed, uint32_t size)

@@ -21,18 +21,6 @@ std::string contentOf(const DataFile& file)
     return std::string(reinterpret_cast<const char*>(file.data()), static_cast<size_t>(file.size()));
 }
 
-uint32_t read32(const std::string& bytes, size_t at)
-{
-    return static_cast<uint8_t>(bytes[at]) | static_cast<uint8_t>(bytes[at + 1]) << 8 |
-           static_cast<uint8_t>(bytes[at + 2]) << 16 | static_cast<uint32_t>(static_cast<uint8_t>(bytes[at + 3])) << 24;
-}
-
-void write32(std::string& bytes, size_t at, uint32_t v)
-{
-    for (int i = 0; i < 4; ++i)
-        bytes[at + i] = static_cast<char>(v >> (8 * i));
-}
-
 // Rewrites the sizes of every member in both the local and the central
 // headers (an archive that lies coherently about its members).
 void setStoredSizes(std::string& zip, uint32_t compressed, uint32_t uncompressed)

@@ -14,6 +14,10 @@ std::string makeTestDirectory(const std::string& name);
 std::string readBytes(const std::string& path);
 void writeBytes(const std::string& path, const std::string& bytes);
 
+// Little-endian 32-bit fields of a file's bytes (zip headers, say).
+uint32_t read32(const std::string& bytes, size_t at);
+void write32(std::string& bytes, size_t at, uint32_t v);
+
 struct ZipMember {
     std::string name;
     std::string bytes;
