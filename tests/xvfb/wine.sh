@@ -20,7 +20,8 @@
 #
 # WINEDEBUG stays as the caller set it, else -all (Wine's own messages
 # would bury the program's). Mono and Gecko are not offered: nothing here
-# needs .NET or HTML.
+# needs .NET or HTML. Wine's crash debugger is off in the template: a crash
+# ends its program at once with a status other than 0.
 
 WINE_RUN_PREFIX=""
 
@@ -42,8 +43,20 @@ wine_start() {
                 WINEPREFIX="$template" wineserver --wait &&
                 touch "$template/.made"
         fi
+        # No crash debugger (also in a template made before it was turned
+        # off): winedbg would write its report on the program's output and
+        # can hold a crashed program until the test's timeout; without it a
+        # crash ends the program at once with the exception's status.
+        if [ -f "$template/.made" ] && ! grep -qx '"Debugger"=""' "$template/system.reg"; then
+            env -u DISPLAY WINEPREFIX="$template" wine reg add \
+                'HKLM\Software\Microsoft\Windows NT\CurrentVersion\AeDebug' /v Debugger /d '' /f \
+                </dev/null >/dev/null 2>&1 &&
+                WINEPREFIX="$template" wineserver --wait ||
+                rm -f "$template/.made"
+            grep -qx '"Debugger"=""' "$template/system.reg" || rm -f "$template/.made"
+        fi
     ) 9>"$root/lock"
-    [ -f "$template/.made" ] || { echo "wine: could not make the prefix $template" >&2; return 1; }
+    [ -f "$template/.made" ] || { echo "wine: could not make the prefix $template (crash debugger off)" >&2; return 1; }
 
     WINE_RUN_PREFIX="$(mktemp -d "$root/run.XXXXXX")" || return 1
     cp -al "$template/." "$WINE_RUN_PREFIX/" || return 1
