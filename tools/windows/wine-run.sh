@@ -25,7 +25,8 @@
 # (tools/windows/test.sh prints that file after the suite, whatever its
 # result).
 #
-# Both streams are passed on as they come (through tee, kept to look at).
+# The standard output is passed on as it comes (through tee, kept to look
+# at), the standard error once the program has ended.
 set -u
 [ $# -ge 2 ] || { echo "usage: wine-run.sh WINE program.exe [arguments]" >&2; exit 64; }
 wine="$1"
@@ -41,17 +42,26 @@ done
 export WINEDEBUG="${WINEDEBUG:+$WINEDEBUG,}err+virtual"
 
 work="$(mktemp -d "${TMPDIR:-/tmp}/wine-run.XXXXXX")" || exit 70
-trap 'rm -rf "$work"' EXIT
+# The standard error is kept in a file and passed on once the program has
+# ended: Wine's own processes (its services, the desktop of a prefix made
+# for one window test) inherit it and can outlive the program, so a pipe
+# on it would not end with the program. Passed on also when this script is
+# ended (a test's timeout).
+err_shown=1
+show_err() {
+    [ $err_shown = 1 ] || cat "$work/err" >&2
+    err_shown=1
+}
+trap 'show_err; rm -rf "$work"' EXIT
+trap 'exit 143' TERM INT
 
 run_once() {
     : >"$work/out"
     : >"$work/err"
-    echo 70 >"$work/status"
-    # Standard output to the last tee, standard error to the first; both
-    # have ended when the pipeline has.
-    { { "$wine" "$@"; echo $? >"$work/status"; } 2>&1 1>&3 3>&- | tee "$work/err" >&2; } 3>&1 |
-        tee "$work/out"
-    status=$(cat "$work/status")
+    err_shown=0
+    "$wine" "$@" 2>"$work/err" | tee "$work/out"
+    status=${PIPESTATUS[0]}
+    show_err
 }
 
 note() {
