@@ -52,10 +52,13 @@ twm -f "$work/twmrc" >"$work/twm.log" 2>&1 &
 wm=$!
 trap 'kill $wm 2>/dev/null; wine_stop; xvfb_stop; rm -rf "$work"' EXIT
 
-# The file the program waits for, by its name on Wine's drive Z: (the root).
+# The file the program waits for.
 done_file="$work/done"
-QUORIN_WINDOW_MANAGER=twm QUORIN_MINIMISE_DONE="Z:${done_file//\//\\}" \
-    wine "$program" --gtest_filter=D3dHost.AMinimiseByTheWindowManagerStopsTheClock >"$log" 2>&1 </dev/null &
+# Through exit_code.exe, for the exit code Windows gave it (tests/xvfb/wine.sh).
+code="$work/exit-code"
+QUORIN_WINDOW_MANAGER=twm QUORIN_MINIMISE_DONE="$(wine_path "$done_file")" \
+    wine "$(dirname "$program")/exit_code.exe" "$(wine_path "$code")" "$(wine_path "$program")" \
+    --gtest_filter=D3dHost.AMinimiseByTheWindowManagerStopsTheClock >"$log" 2>&1 </dev/null &
 pid=$!
 wid=$(xvfb_wait_window "Quorin test" 60) || fail "no window"
 kill -0 $wm 2>/dev/null || fail "twm did not start: $(cat "$work/twm.log")"
@@ -69,7 +72,7 @@ xdotool windowfocus "$wid" 2>/dev/null
 # The last look at the window: the program may close it from now on.
 touch "$done_file"
 xvfb_wait_exit "$pid" 120
-status=$?
+status=$(wine_exit_status "$code" $?)
 [ $status -eq 0 ] || fail "exit status $status"
 grep -q "\[  PASSED  \] 1 test" "$log" && ! grep -q "SKIPPED" "$log" || fail "the test did not run and pass"
 echo "wine-minimise: minimised and restored by twm; the frame clock stopped meanwhile"

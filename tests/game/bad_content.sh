@@ -50,7 +50,10 @@ run_case() {
         (cd "$dir" && exec timeout 120 "$program") >"$dir/output.log" 2>&1
         status=$?
     else
-        (cd "$dir" && exec wine "$program") >"$dir/output.log" 2>&1 &
+        # Through exit_code.exe, for the exit code Windows gave it.
+        rm -f "$dir/exit-code.txt"
+        (cd "$dir" && exec wine "$(dirname "$program")/exit_code.exe" "$(wine_path "$dir/exit-code.txt")" \
+            "$(wine_path "$program")") >"$dir/output.log" 2>&1 &
         pid=$!
         if box=$(xvfb_wait_window "Quorin: content error" 60); then
             sleep 0.5
@@ -72,7 +75,7 @@ run_case() {
             failed "$name" "no message box"
         fi
         xvfb_wait_exit "$pid" 60
-        status=$?
+        status=$(wine_exit_status "$dir/exit-code.txt" $?)
     fi
     [ $status -eq 1 ] || failed "$name" "exit status $status, expected 1"
     grep -q "quorin: content error: .*$expected" "$dir/output.log" ||

@@ -156,7 +156,11 @@ ship_choice() {
 launcher=()
 if [ -n "$wine_root" ]; then
     source "$here/../xvfb/wine.sh"
-    launcher=(wine)
+    # Through exit_code.exe, for the exit code Windows gave the program.
+    code="$shots/exit-code.txt"
+    rm -f "$code"
+    launcher=(wine "$bindir/exit_code.exe" "$(wine_path "$code")")
+    program="$(wine_path "$program")"
 fi
 start_environment() {
     xvfb_start || return 1
@@ -288,6 +292,7 @@ else
     status=$?
 fi
 pid=""
+[ -z "$wine_root" ] || status=$(wine_exit_status "$code" $status)
 [ $status -eq 0 ] || fail "exit status $status after $ending"
 if grep -q -E "Direct leak|ERROR: AddressSanitizer|runtime error" "$shots/output.log"; then
     fail "sanitizer report in the program's output"

@@ -73,6 +73,38 @@ wine_start() {
     trap 'wine_stop; xvfb_stop' EXIT
 }
 
+# Under Wine the status a Unix parent sees is not always the program's:
+# once a process has ended for Windows, wineserver kills (SIGKILL) what is
+# left of it when it does not leave within a second, which a busy machine
+# can do to a program that ended with 0. Programs are therefore started
+# through exit_code.exe (tools/windows/exit-code, built beside them), which
+# writes the exit code Windows got to a file:
+#
+#     wine "$bindir/exit_code.exe" "$(wine_path "$code")" program.exe ... & pid=$!
+#     xvfb_wait_exit "$pid" 60; status=$(wine_exit_status "$code" $?)
+#
+# wine_path prints a file's name on Wine's drive Z: (the root).
+wine_path() {
+    local path="$1"
+    echo "Z:${path//\//\\}"
+}
+
+# Prints the exit code in FILE as a status (0, else its low byte, else 1),
+# or STATUS when the file holds none (exit_code.exe did not get that far).
+wine_exit_status() {
+    local file="$1" status="$2" code
+    code=$(tr -dc '0-9' <"$file" 2>/dev/null)
+    if [ -z "$code" ]; then
+        echo "$status"
+    elif [ "$code" -eq 0 ]; then
+        echo 0
+    elif [ $((code & 255)) -ne 0 ]; then
+        echo $((code & 255))
+    else
+        echo 1
+    fi
+}
+
 wine_stop() {
     if [ -n "$WINE_RUN_PREFIX" ]; then
         WINEPREFIX="$WINE_RUN_PREFIX" wineserver --kill 2>/dev/null

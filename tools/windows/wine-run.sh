@@ -55,12 +55,40 @@ show_err() {
 trap 'show_err; rm -rf "$work"' EXIT
 trap 'exit 143' TERM INT
 
+# The status a Unix parent sees is not always the program's: once a
+# process has ended for Windows, wineserver kills (SIGKILL) what is left of
+# it when it does not leave within a second, which a busy machine can do
+# to a program that ended with 0. The program is therefore started through
+# exit_code.exe, built beside the test programs (tools/windows/exit-code),
+# which writes the exit code Windows got to a file; that code is the
+# status (0, else its low byte, else 1). Without that file (exit_code.exe
+# did not get so far) the Unix status stands.
+launcher="$(dirname "$1")/exit_code.exe"
+winpath() { echo "Z:${1//\//\\}"; }
 run_once() {
     : >"$work/out"
     : >"$work/err"
+    rm -f "$work/code"
     err_shown=0
-    "$wine" "$@" 2>"$work/err" | tee "$work/out"
+    if [ -f "$launcher" ]; then
+        local program_path="$1"
+        [ "${program_path#/}" = "$program_path" ] || program_path="$(winpath "$program_path")"
+        "$wine" "$launcher" "$(winpath "$work/code")" "$program_path" "${@:2}" 2>"$work/err" | tee "$work/out"
+    else
+        "$wine" "$@" 2>"$work/err" | tee "$work/out"
+    fi
     status=${PIPESTATUS[0]}
+    local code
+    code=$(tr -dc '0-9' <"$work/code" 2>/dev/null)
+    if [ -n "$code" ]; then
+        if [ "$code" -eq 0 ]; then
+            status=0
+        elif [ $((code & 255)) -ne 0 ]; then
+            status=$((code & 255))
+        else
+            status=1
+        fi
+    fi
     show_err
 }
 
