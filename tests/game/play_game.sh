@@ -25,8 +25,9 @@
 # fails the test. Only the X server or Wine failing to start, before the
 # program, is tried again, once, with a banner on the standard error. Every
 # key is checked on the screen it should change before the next one is
-# pressed, and corrected where a screen allows it (see press_changing and
-# menu_row).
+# pressed, and pressed again where it was missed (press_until) or
+# corrected where a screen allows it (menu_row); the screens are told apart
+# by their white text, not by any change on them (the backdrop moves).
 set -u
 here="$(cd "$(dirname "$0")" && pwd)"
 source "$here/../xvfb/xvfb.sh"
@@ -96,30 +97,6 @@ shot() {
     timeout 20 import -window "$wid" "$shots/$1.png" || abort "no screenshot $1"
 }
 
-# Presses KEY until the rectangle X0 Y0 X1 Y1 of the screen changes (by a
-# mean difference of MIN), at most eight times (a missed key changes
-# nothing and is pressed again). The first changed screen,
-# about a second after the key, is kept as NAME.png when NAME is given.
-press_changing() {
-    local key="$1" tries=0
-    shot probe-before
-    while [ $tries -lt 8 ]; do
-        press "$key" 1
-        shot probe-after
-        if $check differ "$shots/probe-before.png" "$shots/probe-after.png" "$2" "$3" "$4" "$5" "$6" >/dev/null; then
-            rm -f "$shots/probe-before.png"
-            if [ -n "${7:-}" ]; then
-                mv "$shots/probe-after.png" "$shots/$7.png"
-            else
-                rm -f "$shots/probe-after.png"
-            fi
-            return 0
-        fi
-        tries=$((tries + 1))
-    done
-    abort "$key changed nothing on the screen"
-}
-
 # Moves the main menu's highlight to ROW, looking at the screen after each
 # key: a slow frame can let one press through twice (the menus count game
 # time), so the keys are corrected until the bar is where it should be.
@@ -139,15 +116,43 @@ expect() {
     $check "$@" || fail "screen check: $*"
 }
 
-# Stops unless SHOT is a ship choice: its title and the first gauge's label
-# ("Adherence", white, at W / 6) are there. A key that passed twice on the
-# screen before would have gone on to the next player's choice or to the
-# race, which no key can undo: that is said plainly rather than found out
-# by later checks.
-ship_choice() {
-    $check bright "$shots/$1.png" 100 78 540 110 0.05 >/dev/null &&
-        $check bright "$shots/$1.png" 106 178 220 197 0.05 >/dev/null ||
-        abort "$1.png is not a ship choice (a key passed twice before it?)"
+# The screens, told apart by their white text, which does not move (the
+# backdrop, its clouds and the turning ship do): the instructions' title at
+# the top; the main menu's title and first item; a ship choice's title and
+# first gauge label ("Adherence", at W / 6).
+on_instructions() { $check bright "$1" 100 28 540 60 0.05 >/dev/null; }
+on_menu() {
+    ! on_instructions "$1" && $check bright "$1" 200 120 440 150 0.05 >/dev/null &&
+        $check bright "$1" 160 243 300 257 0.03 >/dev/null
+}
+on_ship_choice() {
+    $check bright "$1" 100 78 540 110 0.05 >/dev/null && $check bright "$1" 106 178 220 197 0.05 >/dev/null
+}
+off_ship_choice() { ! on_ship_choice "$1"; }
+# Player 2's choice after player 1's (BEFORE): the title (one digit apart)
+# and the bottom line both changed.
+on_player2_choice() {
+    on_ship_choice "$1" && $check text-differ "$before" "$1" 150 75 300 115 0.02 >/dev/null &&
+        $check text-differ "$before" "$1" 100 415 540 442 0.03 >/dev/null
+}
+# Another ship than on BEFORE: its name (under "Nom") changed.
+other_ship() { on_ship_choice "$1" && $check text-differ "$before" "$1" 106 138 240 160 0.03 >/dev/null; }
+
+# Presses KEY until the screen is the one TEST (one of the above, given the
+# screenshot) says, at most eight times: a press shorter than a frame is
+# missed, changes nothing and is pressed again. The screen reached is kept
+# as NAME.png. A screen changed by something else than the key (a key that
+# passed twice, a program that went its own way) does not pass the test
+# either: after eight presses the test fails, naming the screen wanted.
+press_until() {
+    local key="$1" test="$2" name="$3" tries=0
+    while [ $tries -lt 8 ]; do
+        press "$key" 1
+        shot "$name"
+        $test "$shots/$name.png" && return 0
+        tries=$((tries + 1))
+    done
+    abort "$key does not lead to the screen $name ($test)"
 }
 
 # The X server and, for racer_d3d, Wine's prefix and server: a failure to
@@ -197,31 +202,22 @@ for row in 0 1 2 3; do
 done
 
 if [ "$mode" = one ]; then
-    # The instructions: down twice, Enter; they replace the items.
+    # The instructions: down twice, Enter; they replace the items. Enter
+    # again goes back to the menu.
     menu_row 2
-    press_changing Return 0 230 640 330 8
-    shot 02-instructions
-    expect bright "$shots/02-instructions.png" 100 28 540 60 0.05
+    press_until Return on_instructions 02-instructions
     expect differ "$shots/01-menu.png" "$shots/02-instructions.png" 0 230 640 330 8
-    press_changing Return 0 230 640 330 8
-    shot 03-menu-again
+    press_until Return on_menu 03-menu-again
     expect differ "$shots/02-instructions.png" "$shots/03-menu-again.png" 0 230 640 330 8
 
     # One player: up twice to the first item, Enter, then ship selection.
     menu_row 0
-    press_changing Return 0 60 640 330 8
-    sleep 0.5
-    shot 04-ship-select
-    ship_choice 04-ship-select
+    press_until Return on_ship_choice 04-ship-select
     expect busy "$shots/04-ship-select.png" 200 150 440 330 10
-    # The next ship: its name (under "Nom", which does not move, unlike the
-    # turning ship) changes; pressed again when it did not.
-    press_changing Right 106 138 240 160 10
-    sleep 1
-    shot 05-ship-select-next
-    ship_choice 05-ship-select-next
-    expect differ "$shots/04-ship-select.png" "$shots/05-ship-select-next.png" 106 138 240 160 10
-    press_changing Return 0 60 640 120 10
+    # The next ship: its name changes.
+    before="$shots/04-ship-select.png"
+    press_until Right other_ship 05-ship-select-next
+    press_until Return off_ship_choice 06-countdown
     # The countdown runs for three ticks after the level has loaded: the
     # screen is taken until its digit shows in the middle (a busy machine
     # can be slow to load the level, or slow to take a screenshot), then
@@ -239,24 +235,16 @@ if [ "$mode" = one ]; then
 else
     # Two players: down once, Enter; player 1 and player 2 validate.
     menu_row 1
-    press_changing Return 0 60 640 330 8
-    sleep 0.5
-    shot 02-ship-select-player1
-    ship_choice 02-ship-select-player1
-    press_changing Return 150 75 300 115 3
-    sleep 0.5
-    shot 03-ship-select-player2
-    ship_choice 03-ship-select-player2
-    # Player 2's title (one digit apart) and bottom line.
-    expect differ "$shots/02-ship-select-player1.png" "$shots/03-ship-select-player2.png" 150 75 300 115 3
-    expect differ "$shots/02-ship-select-player1.png" "$shots/03-ship-select-player2.png" 100 415 540 442 3
+    press_until Return on_ship_choice 02-ship-select-player1
+    before="$shots/02-ship-select-player1.png"
+    press_until Return on_player2_choice 03-ship-select-player2
     # Player 2 takes the next ship (its name changes).
-    press_changing Right 106 138 240 160 10
-    sleep 0.5
-    shot 03-ship-select-player2-next
-    ship_choice 03-ship-select-player2-next
+    before="$shots/03-ship-select-player2.png"
+    press_until Right other_ship 03-ship-select-player2-next
     # The countdown, with both ships on the start line.
-    press_changing Return 0 60 640 120 10 04-two-players-countdown
+    press_until Return off_ship_choice 04-two-players-countdown
+    sleep 1
+    shot 04-two-players-countdown
     expect busy "$shots/04-two-players-countdown.png" 0 0 640 240 20
     expect busy "$shots/04-two-players-countdown.png" 0 240 640 480 20
     if [ "$mode" = fps ]; then
