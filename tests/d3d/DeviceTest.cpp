@@ -1352,30 +1352,44 @@ namespace {
 // Minimised and restored by a window manager (tests/d3d/wine-minimise.sh
 // drives it from outside, as a player's clicks would): Wine hears of it from
 // the X server and tells the window as Windows does. The host's clock runs
-// on this test's counter, and the minimise lasts a minute of it.
+// on this test's counter, and the minimise lasts a minute of it. The window
+// stays open until the script has taken its last look at it: the script
+// makes the file QUORIN_MINIMISE_DONE names once it has seen the window
+// restored and given it the focus.
 class ManagedMinimiseDevice : public TestDevice {
 public:
     int64_t now = 0;
     bool minimised = false;
     bool inactiveWhileMinimised = false;
     bool restored = false;
+    bool scriptDone = false;
     int framesWhileMinimised = 0;
     std::vector<float> elapsedAfterRestore;
     ULONGLONG started = GetTickCount64();
+    const char* doneFile = std::getenv("QUORIN_MINIMISE_DONE");
 
     int64_t counterTicks() override { return ++now; }
     int64_t counterFrequency() override { return 1000; }
     void onFrame(float seconds) override
     {
-        if (restored)
-            elapsedAfterRestore.push_back(seconds);
-        else if (minimised)
+        if (restored) {
+            if (elapsedAfterRestore.size() < 3)
+                elapsedAfterRestore.push_back(seconds);
+        } else if (minimised) {
             ++framesWhileMinimised;
+        }
         TestDevice::onFrame(seconds);
     }
     void frame() override
     {
-        if (elapsedAfterRestore.size() == 3 || GetTickCount64() - started > 90000)
+        if (elapsedAfterRestore.size() == 3) {
+            scriptDone = !doneFile || GetFileAttributesA(doneFile) != INVALID_FILE_ATTRIBUTES;
+            if (scriptDone)
+                requestQuit();
+            else
+                Sleep(20);
+        }
+        if (GetTickCount64() - started > 240000)
             requestQuit();
     }
     LRESULT msgProc(HWND w, UINT message, WPARAM wParam, LPARAM lParam) override
@@ -1408,4 +1422,5 @@ TEST(D3dHost, AMinimiseByTheWindowManagerStopsTheClock)
     ASSERT_EQ(device.elapsedAfterRestore.size(), 3u) << "the game did not run again after the restore";
     for (float seconds : device.elapsedAfterRestore)
         EXPECT_LT(seconds, 0.5f) << "a frame was given the time the window was minimised";
+    EXPECT_TRUE(device.scriptDone) << "the script did not finish with the restored window";
 }

@@ -7,13 +7,18 @@
 #     tests/d3d/wine-minimise.sh WINE_ROOT d3d_device_tests.exe
 #
 # Runs D3dHost.AMinimiseByTheWindowManagerStopsTheClock, which checks the
-# frame clock across it. Exits 77 (skipped) without twm.
+# frame clock across it. The program keeps its window until this script has
+# taken its last look at it (the file named by QUORIN_MINIMISE_DONE, made
+# here after the restore): nothing here reads a window its program may have
+# closed. Exits 77 (skipped) without twm, unless QUORIN_NO_SKIP is set
+# (tools/test.sh), which makes that a failure.
 set -u
 here="$(cd "$(dirname "$0")" && pwd)"
 source "$here/../xvfb/xvfb.sh"
 source "$here/../xvfb/wine.sh"
 root="$1" program="$2"
-command -v twm >/dev/null || { echo "wine-minimise: twm is not installed; skipped"; exit 77; }
+source "$here/../skip.sh"
+command -v twm >/dev/null || skip_test wine-minimise "twm is not installed"
 
 fail() {
     echo "wine-minimise: FAILED: $*" >&2
@@ -22,10 +27,13 @@ fail() {
 }
 
 # Waits up to 30 s for the window's WM_STATE (set by the window manager).
+# The program holds its window open meanwhile; should it end all the same,
+# that is said at once.
 wait_state() {
     local tries=0
     while [ $tries -lt 300 ]; do
         xprop -id "$wid" WM_STATE 2>/dev/null | grep -q "window state: $1" && return 0
+        kill -0 "$pid" 2>/dev/null || fail "the program ended before its window became $1"
         sleep 0.1
         tries=$((tries + 1))
     done
@@ -44,8 +52,13 @@ twm -f "$work/twmrc" >"$work/twm.log" 2>&1 &
 wm=$!
 trap 'kill $wm 2>/dev/null; wine_stop; xvfb_stop; rm -rf "$work"' EXIT
 
-QUORIN_WINDOW_MANAGER=twm wine "$program" --gtest_filter=D3dHost.AMinimiseByTheWindowManagerStopsTheClock \
-    >"$log" 2>&1 </dev/null &
+# The file the program waits for.
+done_file="$work/done"
+# Through exit_code.exe, for the exit code Windows gave it (tests/xvfb/wine.sh).
+code="$work/exit-code"
+QUORIN_WINDOW_MANAGER=twm QUORIN_MINIMISE_DONE="$(wine_path "$done_file")" \
+    wine "$(dirname "$program")/exit_code.exe" "$(wine_path "$code")" "$(wine_path "$program")" \
+    --gtest_filter=D3dHost.AMinimiseByTheWindowManagerStopsTheClock >"$log" 2>&1 </dev/null &
 pid=$!
 wid=$(xvfb_wait_window "Quorin test" 60) || fail "no window"
 kill -0 $wm 2>/dev/null || fail "twm did not start: $(cat "$work/twm.log")"
@@ -56,8 +69,10 @@ sleep 1
 xdotool windowmap "$wid"
 wait_state Normal
 xdotool windowfocus "$wid" 2>/dev/null
+# The last look at the window: the program may close it from now on.
+touch "$done_file"
 xvfb_wait_exit "$pid" 120
-status=$?
+status=$(wine_exit_status "$code" $?)
 [ $status -eq 0 ] || fail "exit status $status"
 grep -q "\[  PASSED  \] 1 test" "$log" && ! grep -q "SKIPPED" "$log" || fail "the test did not run and pass"
 echo "wine-minimise: minimised and restored by twm; the frame clock stopped meanwhile"

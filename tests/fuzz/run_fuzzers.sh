@@ -3,7 +3,8 @@
 # from the shipped archive, a few at a time, then prints per target the
 # executions, their speed, the corpus and what was found. Exits 1 when any
 # target found an input that crashes, hangs, leaks or takes too much memory
-# (kept as WORK_DIR/findings/<target>-<kind>-<hash>).
+# (kept as WORK_DIR/findings/<target>-<kind>-<hash>). Exits 77 (skipped)
+# without clang, or fails then when QUORIN_NO_SKIP is set (tools/test.sh).
 #
 #   run_fuzzers.sh [options] WORK_DIR
 #     --seconds N        time per target (default 10)
@@ -31,6 +32,10 @@ while [ $# -gt 1 ]; do
     esac
 done
 [ $# -eq 1 ] || { echo "usage: run_fuzzers.sh [options] WORK_DIR" >&2; exit 2; }
+source "$here/../skip.sh"
+for tool in clang clang++; do
+    command -v $tool >/dev/null || skip_test run_fuzzers "$tool not found (tools/install-deps.sh installs it)"
+done
 work="$(mkdir -p "$1" && cd "$1" && pwd)"
 [ -f "$archive" ] || { echo "run_fuzzers: no archive at $archive" >&2; exit 2; }
 archive="$(cd "$(dirname "$archive")" && pwd)/$(basename "$archive")"

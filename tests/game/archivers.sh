@@ -13,16 +13,15 @@
 # error naming the first member it reads, content.xml, and its method. No run
 # may print a sanitizer report.
 #
-# Exits 77 (skipped) when the program has not been built.
+# Exits 77 (skipped) when the program has not been built, or fails then
+# when QUORIN_NO_SKIP is set (tools/test.sh).
 set -u
 here="$(cd "$(dirname "$0")" && pwd)"
 source "$here/../xvfb/xvfb.sh"
 
 program="$1" work="$2"
-[ -x "$program" ] || {
-    echo "archivers: $program not built; skipped"
-    exit 77
-}
+source "$here/../skip.sh"
+[ -x "$program" ] || skip_test archivers "$program not built"
 program="$(cd "$(dirname "$program")" && pwd)/$(basename "$program")"
 shipped="$(dirname "$program")/quorin.zip"
 for tool in zip 7z python3; do

@@ -18,7 +18,8 @@
 # racer_gl alone has one more case: a window that cannot be opened (SDL's
 # dummy video driver has no OpenGL) must be reported with status 1 too.
 #
-# Exits 77 (skipped) when the program has not been built.
+# Exits 77 (skipped) when the program has not been built, or fails then
+# when QUORIN_NO_SKIP is set (tools/test.sh).
 set -u
 here="$(cd "$(dirname "$0")" && pwd)"
 source "$here/../xvfb/xvfb.sh"
@@ -29,10 +30,8 @@ if [ "${1:-}" = --wine ]; then
     shift 2
 fi
 program="$1" work="$2"
-[ -x "$program" ] || {
-    echo "bad_content: $program not built; skipped"
-    exit 77
-}
+source "$here/../skip.sh"
+[ -x "$program" ] || skip_test bad_content "$program not built"
 program="$(cd "$(dirname "$program")" && pwd)/$(basename "$program")"
 export SDL_AUDIODRIVER=dummy
 export LSAN_OPTIONS="suppressions=$here/../lsan.supp:print_suppressions=0:exitcode=0"
@@ -51,7 +50,10 @@ run_case() {
         (cd "$dir" && exec timeout 120 "$program") >"$dir/output.log" 2>&1
         status=$?
     else
-        (cd "$dir" && exec wine "$program") >"$dir/output.log" 2>&1 &
+        # Through exit_code.exe, for the exit code Windows gave it.
+        rm -f "$dir/exit-code.txt"
+        (cd "$dir" && exec wine "$(dirname "$program")/exit_code.exe" "$(wine_path "$dir/exit-code.txt")" \
+            "$(wine_path "$program")") >"$dir/output.log" 2>&1 &
         pid=$!
         if box=$(xvfb_wait_window "Quorin: content error" 60); then
             sleep 0.5
@@ -73,7 +75,7 @@ run_case() {
             failed "$name" "no message box"
         fi
         xvfb_wait_exit "$pid" 60
-        status=$?
+        status=$(wine_exit_status "$dir/exit-code.txt" $?)
     fi
     [ $status -eq 1 ] || failed "$name" "exit status $status, expected 1"
     grep -q "quorin: content error: .*$expected" "$dir/output.log" ||

@@ -17,6 +17,10 @@
 #   Wine's own frame counter (WINEDEBUG=+fps, one figure every 1.5 s) for
 #   racer_d3d.
 #
+# A game that fails (play_game.sh's status) gives no figure: the round says
+# so, and the benchmark exits 1 at the end. A start-up that fails stops it
+# (set -e).
+#
 # Both draw through Mesa's software OpenGL (llvmpipe) under Xvfb: racer_d3d
 # through Wine's Direct3D 9, which turns its calls into OpenGL.
 set -eu
@@ -48,12 +52,26 @@ startups() {
     echo "racer_d3d start-up: $(python3 "$here/first_menu_frame.py" --cwd "$windows/bin" -- wine ./racer_d3d.exe)"
 }
 
+failed=0
 for round in $(seq "$rounds"); do
     echo "--- round $round ($(cut -d' ' -f1-3 /proc/loadavg) load)"
     (startups)
-    LD_PRELOAD="$probe" bash "$here/play_game.sh" "$linux/bin/racer_gl" "$out/gl" fps >/dev/null 2>&1 || true
-    echo "racer_gl two-player race: $(race_mean "$out/gl" swap_counter)"
-    WINEDEBUG=-all,+fps bash "$here/play_game.sh" --wine "$windows/wine" "$windows/bin/racer_d3d.exe" \
-        "$out/d3d" fps >/dev/null 2>&1 || true
-    echo "racer_d3d two-player race: $(race_mean "$out/d3d" 'wined3d_cs_exec_present')"
+    # A game that failed gives no figure: its frame rate is not the
+    # program's (it may have stopped, crashed, or never reached the race).
+    rm -f "$out/gl/race-lines.txt" "$out/d3d/race-lines.txt"
+    if LD_PRELOAD="$probe" bash "$here/play_game.sh" "$linux/bin/racer_gl" "$out/gl" fps >"$out/gl.log" 2>&1; then
+        echo "racer_gl two-player race: $(race_mean "$out/gl" swap_counter)"
+    else
+        echo "racer_gl two-player race: the game failed, no figure (log: $out/gl.log)"
+        failed=1
+    fi
+    if WINEDEBUG=-all,+fps bash "$here/play_game.sh" --wine "$windows/wine" "$windows/bin/racer_d3d.exe" \
+        "$out/d3d" fps >"$out/d3d.log" 2>&1; then
+        echo "racer_d3d two-player race: $(race_mean "$out/d3d" 'wined3d_cs_exec_present')"
+    else
+        echo "racer_d3d two-player race: the game failed, no figure (log: $out/d3d.log)"
+        failed=1
+    fi
 done
+# Figures of failed games were left out; the benchmark fails with them.
+[ $failed -eq 0 ] || { echo "bench_fps: a game failed: its figures are missing above" >&2; exit 1; }

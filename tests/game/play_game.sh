@@ -18,7 +18,16 @@
 # seconds, for the frame-rate benchmark (bench_fps.sh), ended with Escape.
 # The program runs in its own folder, where quorin.zip lies. Screenshots of
 # every screen stay in SHOTS_DIR.
-# Exits 77 (skipped) when the program or the archive has not been built.
+# Exits 77 (skipped) when the program or the archive has not been built,
+# or fails then when QUORIN_NO_SKIP is set (tools/test.sh).
+#
+# A game is played once: whatever goes wrong once the program has started
+# fails the test. Only the X server or Wine failing to start, before the
+# program, is tried again, once, with a banner on the standard error. Every
+# key is checked on the screen it should change before the next one is
+# pressed, and pressed again where it was missed (press_until) or
+# corrected where a screen allows it (menu_row); the screens are told apart
+# by their white text, not by any change on them (the backdrop moves).
 set -u
 here="$(cd "$(dirname "$0")" && pwd)"
 source "$here/../xvfb/xvfb.sh"
@@ -30,23 +39,11 @@ if [ "${1:-}" = --wine ]; then
 fi
 program="$1" shots="$2" mode="$3"
 
-# A machine busy enough can still defeat the key checks below (a key let
-# through twice on a screen that cannot be corrected, such as the ship
-# choice): a failed game is played again from the start, and the test
-# fails only when every attempt fails.
-if [ -z "${PLAY_GAME_ATTEMPT:-}" ]; then
-    for attempt in 1 2 3; do
-        PLAY_GAME_ATTEMPT=$attempt bash "$0" ${wine_root:+--wine "$wine_root"} "$@"
-        status=$?
-        [ $status -eq 1 ] || exit $status
-        echo "play_game: attempt $attempt failed" >&2
-    done
-    exit 1
-fi
-[ -x "$program" ] || { echo "play_game: $program not built; skipped"; exit 77; }
+source "$here/../skip.sh"
+[ -x "$program" ] || skip_test play_game "$program not built"
 bindir="$(cd "$(dirname "$program")" && pwd)"
 program="$bindir/$(basename "$program")"
-[ -f "$bindir/quorin.zip" ] || { echo "play_game: no quorin.zip beside the program; skipped"; exit 77; }
+[ -f "$bindir/quorin.zip" ] || skip_test play_game "no quorin.zip beside the program"
 mkdir -p "$shots"
 shots="$(cd "$shots" && pwd)"
 rm -f "$shots"/*.png
@@ -75,50 +72,29 @@ abort() {
     exit 1
 }
 
-# A short press: held for a few frames, short enough that the menus'
-# one-key-per-0.2-s filter lets it through once. One xdotool does the focus,
-# the press, the wait and the release: on a loaded machine starting a second
-# xdotool for the release can take longer than 0.2 s, which would let the
-# key through twice. The press waits a moment first: the menus time keys
-# by the game clock as it stood before the frame, so a slow frame just
-# before the press (a screenshot stalls the program's drawing) would let it
-# through again on the next frame. A frame can still take longer than the
-# press (the key is missed) or than 0.2 s (it passes twice): the menu keys
-# are therefore checked on the screen. With no window manager, a Wine
-# window sees keys only once it has the focus.
+# A short press: 60 ms, held across a frame or two, short enough that the
+# menus' one-key-per-0.2-s filter lets it through once. The X server itself
+# times the release (press_key.py, XTEST's delay): a press timed by
+# xdotool lasts as long as xdotool takes to be scheduled again, which on a
+# busy machine can outlast 0.2 s and let the key through twice on a screen
+# that cannot be corrected (the ship choice has no way back). The press
+# waits a moment first: the menus time keys by the game clock as it stood
+# before the frame, so a slow frame just before the press (a screenshot
+# stalls the program's drawing) would let it through again on the next
+# frame. A frame can still take longer than the press (the key is missed):
+# the keys are therefore checked on the screen and pressed again when they
+# changed nothing. With no window manager, a Wine window sees keys only once
+# it has the focus.
 press() {
     sleep 0.25
-    xdotool windowfocus --sync "$wid" keydown "$1" sleep 0.06 keyup "$1" 2>/dev/null ||
-        xdotool keydown "$1" sleep 0.06 keyup "$1"
+    xdotool windowfocus --sync "$wid" 2>/dev/null || xdotool windowfocus "$wid"
+    python3 "$here/../xvfb/press_key.py" "$1" 60 || abort "could not press $1"
     sleep "${2:-0.5}"
 }
 
 shot() {
     kill -0 "$pid" 2>/dev/null || abort "the program ended before the screen $1"
     timeout 20 import -window "$wid" "$shots/$1.png" || abort "no screenshot $1"
-}
-
-# Presses KEY until the rectangle X0 Y0 X1 Y1 of the screen changes (by a
-# mean difference of MIN), at most three times. The first changed screen,
-# about a second after the key, is kept as NAME.png when NAME is given.
-press_changing() {
-    local key="$1" tries=0
-    shot probe-before
-    while [ $tries -lt 3 ]; do
-        press "$key" 1
-        shot probe-after
-        if $check differ "$shots/probe-before.png" "$shots/probe-after.png" "$2" "$3" "$4" "$5" "$6" >/dev/null; then
-            rm -f "$shots/probe-before.png"
-            if [ -n "${7:-}" ]; then
-                mv "$shots/probe-after.png" "$shots/$7.png"
-            else
-                rm -f "$shots/probe-after.png"
-            fi
-            return 0
-        fi
-        tries=$((tries + 1))
-    done
-    abort "$key changed nothing on the screen"
 }
 
 # Moves the main menu's highlight to ROW, looking at the screen after each
@@ -140,12 +116,66 @@ expect() {
     $check "$@" || fail "screen check: $*"
 }
 
-xvfb_start || exit 1
+# The screens, told apart by their white text, which does not move (the
+# backdrop, its clouds and the turning ship do): the instructions' title at
+# the top; the main menu's title and first item; a ship choice's title and
+# first gauge label ("Adherence", at W / 6).
+on_instructions() { $check bright "$1" 100 28 540 60 0.05 >/dev/null; }
+on_menu() {
+    ! on_instructions "$1" && $check bright "$1" 200 120 440 150 0.05 >/dev/null &&
+        $check bright "$1" 160 243 300 257 0.03 >/dev/null
+}
+on_ship_choice() {
+    $check bright "$1" 100 78 540 110 0.05 >/dev/null && $check bright "$1" 106 178 220 197 0.05 >/dev/null
+}
+off_ship_choice() { ! on_ship_choice "$1"; }
+# Player 2's choice after player 1's (BEFORE): the title (one digit apart)
+# and the bottom line both changed.
+on_player2_choice() {
+    on_ship_choice "$1" && $check text-differ "$before" "$1" 150 75 300 115 0.02 >/dev/null &&
+        $check text-differ "$before" "$1" 100 415 540 442 0.03 >/dev/null
+}
+# Another ship than on BEFORE: its name (under "Nom") changed.
+other_ship() { on_ship_choice "$1" && $check text-differ "$before" "$1" 106 138 240 160 0.03 >/dev/null; }
+
+# Presses KEY until the screen is the one TEST (one of the above, given the
+# screenshot) says, at most eight times: a press shorter than a frame is
+# missed, changes nothing and is pressed again. The screen reached is kept
+# as NAME.png. A screen changed by something else than the key (a key that
+# passed twice, a program that went its own way) does not pass the test
+# either: after eight presses the test fails, naming the screen wanted.
+press_until() {
+    local key="$1" test="$2" name="$3" tries=0
+    while [ $tries -lt 8 ]; do
+        press "$key" 1
+        shot "$name"
+        $test "$shots/$name.png" && return 0
+        tries=$((tries + 1))
+    done
+    abort "$key does not lead to the screen $name ($test)"
+}
+
+# The X server and, for racer_d3d, Wine's prefix and server: a failure to
+# start them is the machine's, not the program's (it has not started yet),
+# and is tried again once, saying so.
 launcher=()
 if [ -n "$wine_root" ]; then
     source "$here/../xvfb/wine.sh"
-    wine_start "$wine_root" || exit 1
-    launcher=(wine)
+    # Through exit_code.exe, for the exit code Windows gave the program.
+    code="$shots/exit-code.txt"
+    rm -f "$code"
+    launcher=(wine "$bindir/exit_code.exe" "$(wine_path "$code")")
+    program="$(wine_path "$program")"
+fi
+start_environment() {
+    xvfb_start || return 1
+    [ -z "$wine_root" ] || wine_start "$wine_root"
+}
+if ! start_environment; then
+    echo "play_game: ******** the X server or Wine did not start (the program had not started): starting them again, once ********" >&2
+    [ -z "$wine_root" ] || wine_stop
+    xvfb_stop
+    start_environment || { echo "play_game: FAILED: the X server or Wine did not start, twice" >&2; exit 1; }
 fi
 (cd "$bindir" && exec "${launcher[@]}" "$program") >"$shots/output.log" 2>&1 &
 pid=$!
@@ -170,30 +200,24 @@ for row in 0 1 2 3; do
     y=$((243 + row * 20))
     expect bright "$shots/01-menu.png" 160 $y 300 $((y + 14)) 0.03
 done
-expect bright "$shots/01-menu.png" 160 330 300 420 0 # (measure only)
 
 if [ "$mode" = one ]; then
-    # The instructions: down twice, Enter; they replace the items.
+    # The instructions: down twice, Enter; they replace the items. Enter
+    # again goes back to the menu.
     menu_row 2
-    press_changing Return 0 230 640 330 8
-    shot 02-instructions
-    expect bright "$shots/02-instructions.png" 100 28 540 60 0.05
+    press_until Return on_instructions 02-instructions
     expect differ "$shots/01-menu.png" "$shots/02-instructions.png" 0 230 640 330 8
-    press_changing Return 0 230 640 330 8
-    shot 03-menu-again
+    press_until Return on_menu 03-menu-again
     expect differ "$shots/02-instructions.png" "$shots/03-menu-again.png" 0 230 640 330 8
 
     # One player: up twice to the first item, Enter, then ship selection.
     menu_row 0
-    press_changing Return 0 60 640 330 8
-    sleep 0.5
-    shot 04-ship-select
-    expect bright "$shots/04-ship-select.png" 100 78 540 110 0.05
+    press_until Return on_ship_choice 04-ship-select
     expect busy "$shots/04-ship-select.png" 200 150 440 330 10
-    press Right 1.5
-    shot 05-ship-select-next
-    expect differ "$shots/04-ship-select.png" "$shots/05-ship-select-next.png" 100 120 640 480 3
-    press_changing Return 0 60 640 120 10
+    # The next ship: its name changes.
+    before="$shots/04-ship-select.png"
+    press_until Right other_ship 05-ship-select-next
+    press_until Return off_ship_choice 06-countdown
     # The countdown runs for three ticks after the level has loaded: the
     # screen is taken until its digit shows in the middle (a busy machine
     # can be slow to load the level, or slow to take a screenshot), then
@@ -211,18 +235,16 @@ if [ "$mode" = one ]; then
 else
     # Two players: down once, Enter; player 1 and player 2 validate.
     menu_row 1
-    press_changing Return 0 60 640 330 8
-    sleep 0.5
-    shot 02-ship-select-player1
-    press_changing Return 150 75 300 115 3
-    sleep 0.5
-    shot 03-ship-select-player2
-    # Player 2's title (one digit apart) and bottom line.
-    expect differ "$shots/02-ship-select-player1.png" "$shots/03-ship-select-player2.png" 150 75 300 115 3
-    expect differ "$shots/02-ship-select-player1.png" "$shots/03-ship-select-player2.png" 100 415 540 442 3
-    press Right 0.8
+    press_until Return on_ship_choice 02-ship-select-player1
+    before="$shots/02-ship-select-player1.png"
+    press_until Return on_player2_choice 03-ship-select-player2
+    # Player 2 takes the next ship (its name changes).
+    before="$shots/03-ship-select-player2.png"
+    press_until Right other_ship 03-ship-select-player2-next
     # The countdown, with both ships on the start line.
-    press_changing Return 0 60 640 120 10 04-two-players-countdown
+    press_until Return off_ship_choice 04-two-players-countdown
+    sleep 1
+    shot 04-two-players-countdown
     expect busy "$shots/04-two-players-countdown.png" 0 0 640 240 20
     expect busy "$shots/04-two-players-countdown.png" 0 240 640 480 20
     if [ "$mode" = fps ]; then
@@ -258,6 +280,7 @@ else
     status=$?
 fi
 pid=""
+[ -z "$wine_root" ] || status=$(wine_exit_status "$code" $status)
 [ $status -eq 0 ] || fail "exit status $status after $ending"
 if grep -q -E "Direct leak|ERROR: AddressSanitizer|runtime error" "$shots/output.log"; then
     fail "sanitizer report in the program's output"

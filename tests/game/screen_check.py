@@ -7,6 +7,10 @@
     screen_check.py differ FILE_A FILE_B X0 Y0 X1 Y1 MIN
         passes when the mean absolute difference of the two pictures over
         the rectangle is at least MIN (0-255).
+    screen_check.py text-differ FILE_A FILE_B X0 Y0 X1 Y1 MIN
+        passes when at least MIN (a fraction) of the pixels of the rectangle
+        are bright (white text) in one picture and not in the other: the
+        text there changed, whatever moves behind it.
     screen_check.py busy FILE X0 Y0 X1 Y1 MIN
         passes when the standard deviation of the brightness over the
         rectangle is at least MIN: something is drawn there, not one flat
@@ -76,6 +80,15 @@ def main(argv):
             lum = [sum(p) / 3.0 for p in values]
             mean = sum(lum) / len(lum)
             measure = (sum((v - mean) ** 2 for v in lum) / len(lum)) ** 0.5
+    elif mode == "text-differ" and len(argv) == 9:
+        a, b = load(argv[2]), load(argv[3])
+        x0, y0, x1, y1 = map(int, argv[4:8])
+        wanted = float(argv[8])
+        pa = list(pixels(a, x0, y0, x1, y1))
+        pb = list(pixels(b, x0, y0, x1, y1))
+        if not pa or len(pa) != len(pb):
+            return 2
+        measure = sum(1 for p, q in zip(pa, pb) if (min(p) > 200) != (min(q) > 200)) / len(pa)
     elif mode == "differ" and len(argv) == 9:
         a, b = load(argv[2]), load(argv[3])
         x0, y0, x1, y1 = map(int, argv[4:8])

@@ -5,6 +5,7 @@
 #include "Font.h"
 #include "Image.h"
 #include "RenderState.h"
+#include "SkipMissing.h"
 #include "Texture.h"
 #include "TrueTypeFontBuilder.h"
 
@@ -179,7 +180,7 @@ protected:
     {
         dejaVu = readFile(QUORIN_DEJAVU_SANS);
         if (dejaVu.empty())
-            GTEST_SKIP() << QUORIN_DEJAVU_SANS << " missing (package fonts-dejavu-core)";
+            QUORIN_SKIP_MISSING(QUORIN_DEJAVU_SANS << " missing (package fonts-dejavu-core)");
     }
     std::string dejaVu;
 };

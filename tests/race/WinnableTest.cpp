@@ -8,6 +8,7 @@
 #include "RecordingSoundManager.h"
 #include "Ship.h"
 #include "ShipType.h"
+#include "SkipMissing.h"
 #include "XmlDocument.h"
 #include "XmlNode.h"
 #include "XmlParser.h"
@@ -26,7 +27,7 @@ protected:
     void SetUp() override
     {
         if (!std::ifstream(QUORIN_ARCHIVE).good())
-            GTEST_SKIP() << "no content archive at " << QUORIN_ARCHIVE;
+            QUORIN_SKIP_MISSING("no content archive at " << QUORIN_ARCHIVE);
         ContentError::clear();
         game = Game::instance();
         game->setSize(640, 480);

@@ -13,7 +13,8 @@
 # manager's close button does (WM_DELETE_WINDOW), "none" waits for it to end
 # by itself. Passes (0) when the program then exits with status 0 within
 # --timeout seconds. Exits 77, which ctest takes as skipped through
-# SKIP_RETURN_CODE, when the program has not been built.
+# SKIP_RETURN_CODE, when the program has not been built (a failure when
+# QUORIN_NO_SKIP is set, as tools/test.sh does: tests/skip.sh).
 set -u
 here="$(cd "$(dirname "$0")" && pwd)"
 source "$here/xvfb.sh"
@@ -33,10 +34,8 @@ while [ $# -gt 0 ]; do
     esac
 done
 [ -n "$program" ] && [ -n "$title" ] || { echo "window-test: --program and --title are required" >&2; exit 64; }
-if [ ! -x "$program" ]; then
-    echo "window-test: $program has not been built; skipped"
-    exit 77
-fi
+source "$here/../skip.sh"
+[ -x "$program" ] || skip_test window-test "$program has not been built"
 program="$(cd "$(dirname "$program")" && pwd)/$(basename "$program")"
 [ -n "$workdir" ] || workdir="$(dirname "$program")"
 [ -n "$shots" ] || shots="$(pwd)/shots"

@@ -318,13 +318,32 @@ declare -A KEY
 COMPILER_ID="$("$CXX" --version | head -n1); $("$CC" --version | head -n1); $(nasm -v)"
 COMMON_RECIPE="$(declare -f debian_source apply_patch cmake_build archive pc_file)"
 
+# The patches a recipe applies (apply_patch NAME), in its order. Each must
+# be there, and no patch of the library may lie unused: an input the key
+# cannot read stops the script instead of leaving the key without it.
+recipe_patches() {
+  local lib="$1" fn="build_${1//-/_}" p
+  local named=()
+  mapfile -t named < <(declare -f "$fn" | sed -n 's/^ *apply_patch \([^ ;]*\) .*/\1/p')
+  for p in "${named[@]}"; do
+    [ -f "$PATCHES/$p" ] || die "$lib: its recipe applies $p, which is not in $PATCHES"
+    echo "$p"
+  done
+  for p in "$PATCHES/$lib"-*.patch; do
+    [ -e "$p" ] || continue
+    printf '%s\n' "${named[@]}" | grep -qxF "${p##*/}" ||
+      die "$lib: $p is not applied by its recipe (build_${lib//-/_})"
+  done
+}
+
 recipe_key() {
-  local lib="$1" deps="$2" fn="build_${1//-/_}" d
+  local lib="$1" deps="$2" fn="build_${1//-/_}" d p patches
+  patches="$(recipe_patches "$lib")" || exit 1
   {
     echo "$COMPILER_ID"
     echo "$COMMON_RECIPE"
     declare -f "$fn"
-    cat "$PATCHES/$lib"-*.patch 2>/dev/null || true
+    for p in $patches; do cat "$PATCHES/$p"; done
     [ "$lib" = devil ] && echo "$DEVIL_SHA256 $DEVIL_VERSION"
     for d in ${deps//,/ }; do echo "$d ${KEY[$d]}"; done
   } | sha256sum | cut -d' ' -f1

@@ -6,37 +6,90 @@
 #
 #     tools/windows/wine-run.sh WINE program.exe [arguments]
 #
-# Wine can fail to start a program: the process ends at once without having
-# run a line of it, and, Wine's messages being off, says nothing. A Google
-# Test program always writes its first line ("Running main() from ...") as
-# it starts, so a run that wrote nothing at all to its standard output and
-# ended within a few seconds never reached the program. Such a run is made
-# again, once, and says so on its standard error and, when
-# QUORIN_WINE_RERUN_LOG names a file, in that file (tools/windows/test.sh
-# prints it after the suite). A program that wrote anything is never run
-# again, whatever its status, and a second start that fails the same way
-# fails: so does a program that ended with status 0 without a line from its
-# framework, which is no run of its tests.
+# A run counts only when the framework says it ran to its end: a listing
+# (--gtest_list_tests) must exit with status 0 and name at least one test
+# suite, any other run with status 0 must end with Google Test's closing
+# summary ("[==========] N tests from M test suites ran." and
+# "[  PASSED  ] N tests."). A program that ended with status 0 without it
+# (a crash handled somewhere, an exit from a static constructor) fails.
+#
+# One failure of Wine itself is told apart: a start that Wine could not
+# map the page every Windows process has at 0x7ffe0000 ("failed to map the
+# shared user data", on Wine's "virtual" error channel, shown here whatever
+# WINEDEBUG says) ends before a line of the program ran. Such a start alone
+# is made again, once: the run wrote nothing to its standard output, and
+# its standard error holds nothing but Wine's own debug lines, that message
+# among them. A program that wrote anything at all is never run again,
+# whatever its status. Each second start is announced on the standard error
+# and, when QUORIN_WINE_RERUN_LOG names a file, written there
+# (tools/windows/test.sh prints that file after the suite, whatever its
+# result).
 #
 # The standard output is passed on as it comes (through tee, kept to look
-# at), the standard error untouched.
+# at), the standard error once the program has ended.
 set -u
 [ $# -ge 2 ] || { echo "usage: wine-run.sh WINE program.exe [arguments]" >&2; exit 64; }
 wine="$1"
 shift
 program="$(basename "$1")"
-# A failed start ends in well under a second; under heavy load Wine's start
-# alone can take a few.
-launch_limit=10
+listing=0
+for arg in "$@"; do
+    [ "$arg" = --gtest_list_tests ] && listing=1
+done
 
-out="$(mktemp "${TMPDIR:-/tmp}/wine-run.XXXXXX")" || exit 70
-trap 'rm -f "$out"' EXIT
+# The error channel that reports the failed mapping, on top of whatever the
+# caller chose (tools/windows/test.sh turns every other message off).
+export WINEDEBUG="${WINEDEBUG:+$WINEDEBUG,}err+virtual"
 
+work="$(mktemp -d "${TMPDIR:-/tmp}/wine-run.XXXXXX")" || exit 70
+# The standard error is kept in a file and passed on once the program has
+# ended: Wine's own processes (its services, the desktop of a prefix made
+# for one window test) inherit it and can outlive the program, so a pipe
+# on it would not end with the program. Passed on also when this script is
+# ended (a test's timeout).
+err_shown=1
+show_err() {
+    [ $err_shown = 1 ] || cat "$work/err" >&2
+    err_shown=1
+}
+trap 'show_err; rm -rf "$work"' EXIT
+trap 'exit 143' TERM INT
+
+# The status a Unix parent sees is not always the program's: once a
+# process has ended for Windows, wineserver kills (SIGKILL) what is left of
+# it when it does not leave within a second, which a busy machine can do
+# to a program that ended with 0. The program is therefore started through
+# exit_code.exe, built beside the test programs (tools/windows/exit-code),
+# which writes the exit code Windows got to a file; that code is the
+# status (0, else its low byte, else 1). Without that file (exit_code.exe
+# did not get so far) the Unix status stands.
+launcher="$(dirname "$1")/exit_code.exe"
+winpath() { echo "Z:${1//\//\\}"; }
 run_once() {
-    local start=$SECONDS
-    "$wine" "$@" | tee "$out"
+    : >"$work/out"
+    : >"$work/err"
+    rm -f "$work/code"
+    err_shown=0
+    if [ -f "$launcher" ]; then
+        local program_path="$1"
+        [ "${program_path#/}" = "$program_path" ] || program_path="$(winpath "$program_path")"
+        "$wine" "$launcher" "$(winpath "$work/code")" "$program_path" "${@:2}" 2>"$work/err" | tee "$work/out"
+    else
+        "$wine" "$@" 2>"$work/err" | tee "$work/out"
+    fi
     status=${PIPESTATUS[0]}
-    elapsed=$((SECONDS - start))
+    local code
+    code=$(tr -dc '0-9' <"$work/code" 2>/dev/null)
+    if [ -n "$code" ]; then
+        if [ "$code" -eq 0 ]; then
+            status=0
+        elif [ $((code & 255)) -ne 0 ]; then
+            status=$((code & 255))
+        else
+            status=1
+        fi
+    fi
+    show_err
 }
 
 note() {
@@ -46,16 +99,31 @@ note() {
     fi
 }
 
+# True when the run wrote nothing but Wine's report that it could not map
+# the shared user data: Wine's debug lines read "0024:err:virtual:...".
+wine_failed_to_map() {
+    [ "$status" -ne 0 ] && [ ! -s "$work/out" ] && [ -s "$work/err" ] || return 1
+    grep -q 'failed to map the shared user data' "$work/err" || return 1
+    ! grep -v -E -q $'^[0-9a-f]+:(err|fixme|warn|trace):[^:]*:.*\r?$' "$work/err"
+}
+
 run_once "$@"
-if [ ! -s "$out" ] && [ "$elapsed" -lt "$launch_limit" ]; then
-    note "$program ($*) ended with status $status after ${elapsed}s without writing a line: Wine did not start it; running it again once"
+if wine_failed_to_map; then
+    note "$program ($*): Wine could not map the shared user data ($(tr -d '\r' <"$work/err" | head -n 1)), before any line of the program ran; running it again once"
     run_once "$@"
-    if [ ! -s "$out" ]; then
-        echo "wine-run: $program ended with status $status after ${elapsed}s without writing a line, again: it does not start under Wine" >&2
-        [ "$status" -ne 0 ] || status=1
+fi
+
+if [ "$status" -eq 0 ]; then
+    if [ $listing = 1 ]; then
+        # Suite lines of a listing: "Suite." or "Suite/0.  # TypeParam = ...".
+        grep -E -q $'^[A-Za-z_][^ ]*\\.( +#.*)?\r?$' "$work/out" || {
+            echo "wine-run: $program listed no test (status 0): no listing" >&2
+            status=1
+        }
+    elif ! grep -E -q '^\[==========\] [0-9]+ tests? from [0-9]+ test (suites?|cases?) ran\.' "$work/out" ||
+         ! grep -E -q '^\[  PASSED  \] [0-9]+ tests?\.' "$work/out"; then
+        echo "wine-run: $program ended with status 0 without Google Test's closing summary: its run did not end as a test run ends" >&2
+        status=1
     fi
-elif [ ! -s "$out" ] && [ "$status" -eq 0 ]; then
-    echo "wine-run: $program ended with status 0 without writing a line: no test of it ran" >&2
-    status=1
 fi
 exit "$status"
