@@ -1032,7 +1032,7 @@ namespace {
 // it begins (they were then held when the game polled, just before).
 class ForegroundDevice : public TestDevice {
 public:
-    static const int framesWithKeysHeldWanted = 3;
+    static constexpr int framesWithKeysHeldWanted = 3;
     std::vector<int> keys;
     size_t keysWhileBehind = 0;
     int framesWithKeysHeldBehind = 0;
