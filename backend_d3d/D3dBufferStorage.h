@@ -7,6 +7,20 @@
 #include <cstring>
 #include <vector>
 
+// The bytes of a Direct3D buffer of count elements: Direct3D has no empty
+// buffers, so an empty one still gets one element.
+template <typename Element>
+UINT d3dBufferBytes(int count)
+{
+    return static_cast<UINT>((count > 0 ? count : 1) * sizeof(Element));
+}
+
+// Vertex and index buffers are written, never read back.
+inline DWORD d3dBufferUsage(bool dynamic)
+{
+    return dynamic ? D3DUSAGE_DYNAMIC | D3DUSAGE_WRITEONLY : D3DUSAGE_WRITEONLY;
+}
+
 // What a vertex or an index buffer of racer_d3d holds: its Direct3D buffer
 // (null when Direct3D refused it) and, for a dynamic buffer, its contents
 // in memory.

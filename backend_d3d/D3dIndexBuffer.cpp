@@ -5,21 +5,6 @@
 
 #include <cstdio>
 
-namespace {
-
-// Direct3D has no empty buffers: an empty one still gets one index.
-UINT bufferBytes(int count)
-{
-    return static_cast<UINT>((count > 0 ? count : 1) * sizeof(uint32_t));
-}
-
-DWORD bufferUsage(bool dynamic)
-{
-    return dynamic ? D3DUSAGE_DYNAMIC | D3DUSAGE_WRITEONLY : D3DUSAGE_WRITEONLY;
-}
-
-} // namespace
-
 D3dIndexBuffer::D3dIndexBuffer(bool dynamic, int count, IDirect3DIndexBuffer9* buffer)
     : IndexBuffer(dynamic, count), storage_(dynamic, count, buffer, "an index buffer", "indices")
 {
@@ -34,10 +19,11 @@ void D3dIndexBuffer::restoreDeviceBuffer(IDirect3DDevice9* device)
     if (!device)
         return;
     storage_.restoreDeviceBuffer([this, device](IDirect3DIndexBuffer9** made) {
-        return device->CreateIndexBuffer(bufferBytes(count_), bufferUsage(true), D3DFMT_INDEX32,
+        return device->CreateIndexBuffer(d3dBufferBytes<uint32_t>(count_), d3dBufferUsage(true), D3DFMT_INDEX32,
                                          D3DPOOL_DEFAULT, made, nullptr);
     });
 }
+
 D3dIndexBuffer* createD3dIndexBuffer(bool dynamic, int count)
 {
     if (count < 0 || count > maxBufferElements) {
@@ -52,7 +38,7 @@ D3dIndexBuffer* createD3dIndexBuffer(bool dynamic, int count)
                              "device draws nothing\n", count);
     } else {
         const HRESULT result = d3dDevice->CreateIndexBuffer(
-            bufferBytes(count), bufferUsage(dynamic), D3DFMT_INDEX32,
+            d3dBufferBytes<uint32_t>(count), d3dBufferUsage(dynamic), D3DFMT_INDEX32,
             dynamic ? D3DPOOL_DEFAULT : D3DPOOL_MANAGED, &buffer, nullptr);
         if (FAILED(result)) {
             std::fprintf(stderr, "racer_d3d: Direct3D refuses an index buffer of %d indices (error 0x%08lX); "

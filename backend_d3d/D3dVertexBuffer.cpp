@@ -4,21 +4,6 @@
 
 #include <cstdio>
 
-namespace {
-
-// Direct3D has no empty buffers: an empty one still gets one vertex.
-UINT bufferBytes(int count)
-{
-    return static_cast<UINT>((count > 0 ? count : 1) * sizeof(Vertex));
-}
-
-DWORD bufferUsage(bool dynamic)
-{
-    return dynamic ? D3DUSAGE_DYNAMIC | D3DUSAGE_WRITEONLY : D3DUSAGE_WRITEONLY;
-}
-
-} // namespace
-
 D3dVertexBuffer::D3dVertexBuffer(bool dynamic, int count, IDirect3DVertexBuffer9* buffer)
     : VertexBuffer(dynamic, count), storage_(dynamic, count, buffer, "a vertex buffer", "vertices")
 {
@@ -37,10 +22,11 @@ void D3dVertexBuffer::restoreDeviceBuffer(IDirect3DDevice9* device)
     if (!device)
         return;
     storage_.restoreDeviceBuffer([this, device](IDirect3DVertexBuffer9** made) {
-        return device->CreateVertexBuffer(bufferBytes(count_), bufferUsage(true), vertexFormat,
+        return device->CreateVertexBuffer(d3dBufferBytes<Vertex>(count_), d3dBufferUsage(true), vertexFormat,
                                           D3DPOOL_DEFAULT, made, nullptr);
     });
 }
+
 D3dVertexBuffer* createD3dVertexBuffer(bool dynamic, int count)
 {
     if (count < 0 || count > maxBufferElements) {
@@ -55,7 +41,7 @@ D3dVertexBuffer* createD3dVertexBuffer(bool dynamic, int count)
                              "device draws nothing\n", count);
     } else {
         const HRESULT result = d3dDevice->CreateVertexBuffer(
-            bufferBytes(count), bufferUsage(dynamic), D3dVertexBuffer::vertexFormat,
+            d3dBufferBytes<Vertex>(count), d3dBufferUsage(dynamic), D3dVertexBuffer::vertexFormat,
             dynamic ? D3DPOOL_DEFAULT : D3DPOOL_MANAGED, &buffer, nullptr);
         if (FAILED(result)) {
             std::fprintf(stderr, "racer_d3d: Direct3D refuses a vertex buffer of %d vertices (error 0x%08lX); "

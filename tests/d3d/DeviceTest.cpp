@@ -720,12 +720,7 @@ public:
             pixels = readTarget(d3dDevice(), &pitch);
     }
     // The colour at a point in clip space of the kept frame.
-    uint32_t at(float x, float y) const
-    {
-        const int px = static_cast<int>((x + 1.0f) * 320.0f);
-        const int py = static_cast<int>((1.0f - y) * 240.0f);
-        return pixels[py * pitch + px] & 0xFFFFFFu;
-    }
+    uint32_t at(float x, float y) const { return colourAt(pixels, pitch, x, y); }
 };
 
 class DrawIndexedDevice : public FlatDrawingDevice {

@@ -98,6 +98,15 @@ inline std::vector<uint32_t> readRenderTarget(IDirect3DDevice9* device, int* wid
     return pixels;
 }
 
+// The colour (0xRRGGBB) of a 640 x 480 frame read by readRenderTarget at a
+// point in clip space.
+inline uint32_t colourAt(const std::vector<uint32_t>& pixels, int width, float x, float y)
+{
+    const int px = static_cast<int>((x + 1.0f) * 320.0f);
+    const int py = static_cast<int>((1.0f - y) * 240.0f);
+    return pixels[static_cast<size_t>(py) * static_cast<size_t>(width) + static_cast<size_t>(px)] & 0xFFFFFFu;
+}
+
 // The references held on the device: one per live resource and view of it
 // besides the program's own.
 inline ULONG deviceReferences(IDirect3DDevice9* device)

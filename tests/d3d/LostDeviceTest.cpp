@@ -133,12 +133,7 @@ struct Picture {
     int pitch = 0;
 
     void take(IDirect3DDevice9* device) { pixels = readRenderTarget(device, &pitch); }
-    uint32_t at(float x, float y) const
-    {
-        const int px = static_cast<int>((x + 1.0f) * 320.0f);
-        const int py = static_cast<int>((1.0f - y) * 240.0f);
-        return pixels[py * pitch + px] & 0xFFFFFFu;
-    }
+    uint32_t at(float x, float y) const { return colourAt(pixels, pitch, x, y); }
 };
 
 class LostOnceDevice : public SameFrameDevice {

@@ -80,7 +80,7 @@ def main(argv):
             lum = [sum(p) / 3.0 for p in values]
             mean = sum(lum) / len(lum)
             measure = (sum((v - mean) ** 2 for v in lum) / len(lum)) ** 0.5
-    elif mode == "text-differ" and len(argv) == 9:
+    elif mode in ("text-differ", "differ") and len(argv) == 9:
         a, b = load(argv[2]), load(argv[3])
         x0, y0, x1, y1 = map(int, argv[4:8])
         wanted = float(argv[8])
@@ -88,17 +88,11 @@ def main(argv):
         pb = list(pixels(b, x0, y0, x1, y1))
         if not pa or len(pa) != len(pb):
             return 2
-        measure = sum(1 for p, q in zip(pa, pb) if (min(p) > 200) != (min(q) > 200)) / len(pa)
-    elif mode == "differ" and len(argv) == 9:
-        a, b = load(argv[2]), load(argv[3])
-        x0, y0, x1, y1 = map(int, argv[4:8])
-        wanted = float(argv[8])
-        pa = list(pixels(a, x0, y0, x1, y1))
-        pb = list(pixels(b, x0, y0, x1, y1))
-        if not pa or len(pa) != len(pb):
-            return 2
-        measure = sum(abs(p[0] - q[0]) + abs(p[1] - q[1]) + abs(p[2] - q[2])
-                      for p, q in zip(pa, pb)) / (3.0 * len(pa))
+        if mode == "text-differ":
+            measure = sum(1 for p, q in zip(pa, pb) if (min(p) > 200) != (min(q) > 200)) / len(pa)
+        else:
+            measure = sum(abs(p[0] - q[0]) + abs(p[1] - q[1]) + abs(p[2] - q[2])
+                          for p, q in zip(pa, pb)) / (3.0 * len(pa))
     else:
         return 2
     ok = measure >= wanted
