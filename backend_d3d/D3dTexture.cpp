@@ -6,6 +6,31 @@
 #include <cstring>
 #include <utility>
 
+namespace {
+
+// A render-target texture of width x height in the default pool and its
+// surface; on failure both stay null.
+HRESULT createRenderTarget(IDirect3DDevice9* device, int width, int height, IDirect3DTexture9** texture,
+                           IDirect3DSurface9** surface)
+{
+    HRESULT result = device->CreateTexture(static_cast<UINT>(width), static_cast<UINT>(height), 1,
+                                           D3DUSAGE_RENDERTARGET, D3DFMT_A8R8G8B8, D3DPOOL_DEFAULT, texture,
+                                           nullptr);
+    if (SUCCEEDED(result))
+        result = (*texture)->GetSurfaceLevel(0, surface);
+    if (FAILED(result)) {
+        if (*surface)
+            (*surface)->Release();
+        if (*texture)
+            (*texture)->Release();
+        *texture = nullptr;
+        *surface = nullptr;
+    }
+    return result;
+}
+
+} // namespace
+
 D3dTexture::D3dTexture(bool renderTarget, int width, int height, std::vector<uint32_t>&& texels,
                        IDirect3DTexture9* texture, IDirect3DSurface9* surface)
     : Texture(renderTarget, width, height),
@@ -79,16 +104,11 @@ void D3dTexture::restoreDeviceTexture(IDirect3DDevice9* device)
 {
     if (!renderTarget_ || texture_ || !device)
         return;
-    HRESULT result = device->CreateTexture(static_cast<UINT>(width_), static_cast<UINT>(height_), 1,
-                                           D3DUSAGE_RENDERTARGET, D3DFMT_A8R8G8B8, D3DPOOL_DEFAULT, &texture_,
-                                           nullptr);
-    if (SUCCEEDED(result))
-        result = texture_->GetSurfaceLevel(0, &surface_);
+    const HRESULT result = createRenderTarget(device, width_, height_, &texture_, &surface_);
     if (FAILED(result)) {
         std::fprintf(stderr, "racer_d3d: after the device's reset Direct3D refuses a render-target texture of "
                              "%d x %d pixels (error 0x%08lX); it shows nothing\n",
                      width_, height_, static_cast<unsigned long>(result));
-        releaseDeviceTexture();
         return;
     }
     device->ColorFill(surface_, nullptr, 0);
@@ -113,11 +133,7 @@ D3dTexture* createD3dTexture(bool renderTarget, const uint32_t* pixels, int widt
     IDirect3DSurface9* surface = nullptr;
     HRESULT result;
     if (renderTarget) {
-        result = d3dDevice->CreateTexture(static_cast<UINT>(width), static_cast<UINT>(height), 1,
-                                          D3DUSAGE_RENDERTARGET, D3DFMT_A8R8G8B8, D3DPOOL_DEFAULT,
-                                          &texture, nullptr);
-        if (SUCCEEDED(result))
-            result = texture->GetSurfaceLevel(0, &surface);
+        result = createRenderTarget(d3dDevice, width, height, &texture, &surface);
     } else {
         result = d3dDevice->CreateTexture(static_cast<UINT>(nextPowerOfTwo(width)),
                                           static_cast<UINT>(nextPowerOfTwo(height)), 1, 0,
