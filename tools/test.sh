@@ -4,8 +4,11 @@
 # the whole suite, the programs under Xvfb included, then builds and runs it
 # again as a Release build, and finally cross-builds the Windows
 # configuration with mingw-w64 and runs its suite under Wine.
+#
+# Environment: QUORIN_JOBS  parallel compile jobs and tests (default: nproc)
 set -euo pipefail
 cd "$(dirname "$0")/.."
+JOBS="${QUORIN_JOBS:-$(nproc)}"
 # Here nothing may be missing: a test that would be skipped for a tool not
 # installed or a program not built (exit 77, or GTEST_SKIP) fails instead
 # (tests/skip.sh, tests/support/SkipMissing.h), so that a dropped install
@@ -13,17 +16,17 @@ cd "$(dirname "$0")/.."
 export QUORIN_NO_SKIP=1
 bash tools/install-deps.sh
 cmake -S . -B build/test -G Ninja -DCMAKE_BUILD_TYPE=Debug -DQUORIN_SANITIZE=ON >/dev/null
-cmake --build build/test -j"$(nproc)"
+cmake --build build/test -j"$JOBS"
 cd build/test
-ctest --output-on-failure -j"$(nproc)" --timeout 600
+ctest --output-on-failure -j"$JOBS" --timeout 600
 cd ../..
 
 # The same suite optimised and without sanitizers, so that no test passes
 # only in a Debug build. The fuzzers build a project of their own, the same
 # whatever the build type: they run once, above.
 cmake -S . -B build/test-release -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null
-cmake --build build/test-release -j"$(nproc)"
-ctest --test-dir build/test-release --output-on-failure -j"$(nproc)" --timeout 600 -E '^fuzz_loaders$'
+cmake --build build/test-release -j"$JOBS"
+ctest --test-dir build/test-release --output-on-failure -j"$JOBS" --timeout 600 -E '^fuzz_loaders$'
 
 # The Windows build (dependencies cross-built once and cached) and its suite
 # under Wine; a missing tool or a library that fails to build stops here

@@ -1,7 +1,7 @@
 #!/usr/bin/env python3
 """Checks quorin-windows.zip, what a Windows player downloads:
 
-    check_windows_package.py PACKAGE SOURCE_PACKAGE BIN_DIR OBJDUMP
+    check_windows_package.py PACKAGE SOURCE_PACKAGE BIN_DIR OBJDUMP DEPS_DIR BUILD_DIR
 
 - it holds Quorin/racer_d3d.exe and Quorin/quorin.zip, the same bytes as
   the ones in BIN_DIR that the whole-program tests play;
@@ -11,6 +11,11 @@
   section;
 - racer_d3d.exe needs no DLL but Windows' own (a DLL of the compiler's
   runtime or of a library would be missing on the player's machine);
+- racer_d3d.exe holds no path of the build machine: neither the source
+  tree's, nor BUILD_DIR's, nor that of DEPS_DIR, the tree the libraries
+  were built in (an assertion of a library built without NDEBUG leaves
+  its source's path), as they are given or with links resolved, in 8- or
+  16-bit characters;
 - README.txt is there with Windows line ends and tells how to start, the
   keys and what a content error means;
 - README.txt says what happens while the game stands still (music and
@@ -31,7 +36,16 @@
   index names: the game's source with its build scripts, DevIL's tarball
   and our patches, as they are in the tree, and for libsndfile and libxmp
   the Debian source package whose .dsc the index gives, every file the
-  .dsc lists there with the SHA-256 it states.
+  .dsc lists there with the SHA-256 it states;
+- the versions and SHA-256 the index gives are those pinned in
+  tools/windows/library-sources.txt, which build-deps.sh builds; each
+  version 3 text of licences/common/ is named in the index (which says
+  why it is there); mingw-w64's runtime, libgcc/libstdc++ and the DejaVu
+  fonts have versions;
+- the source package has a README.txt at its top giving the commands,
+  which libraries are fetched from the package registry, each at its
+  pinned version, which ones it carries itself, and how to change a
+  library and link again.
 
 Prints each fault; exits 0 when there is none, 1 otherwise.
 """
@@ -63,10 +77,10 @@ WINDOWS_DLLS = {"kernel32.dll", "user32.dll", "gdi32.dll", "d3d9.dll", "comctl32
 
 
 def main(argv):
-    if len(argv) != 5:
+    if len(argv) != 7:
         sys.stderr.write(__doc__)
         return 2
-    package, source_package, bindir, objdump = argv[1:]
+    package, source_package, bindir, objdump, deps, build = argv[1:]
     faults = []
     with zipfile.ZipFile(package) as z:
         names = set(z.namelist())
@@ -108,6 +122,7 @@ def main(argv):
             elif file not in named:
                 faults.append("licences/%s is not named in the index" % file)
         faults += binary_licence_faults(z, names, index)
+        faults += pinned_faults(z, names, index)
         faults += source_package_faults(source_package, index)
         if FOLDER + "README.txt" not in names:
             faults.append("README.txt is missing")
@@ -138,6 +153,7 @@ def main(argv):
             faults.append("racer_d3d.exe needs %s, which Windows does not have" % dll)
 
     program = "%s/racer_d3d.exe" % bindir
+    faults += build_path_faults(program, [SOURCE_TREE, build, deps])
     unstripped = os.path.join(bindir, os.pardir, "unstripped", "racer_d3d.exe")
     shipped_sections = sections(objdump, program)
     debug = [name for name in shipped_sections if name.startswith(".debug")]
@@ -169,6 +185,91 @@ def main(argv):
     print("windows package: %d members; racer_d3d.exe (%d bytes, %s) imports %s"
           % (len(names), os.path.getsize(program), " ".join(shipped_sections), ", ".join(imports)))
     return 0
+
+
+def build_path_faults(program, trees):
+    """Paths of TREES (as given and resolved) that PROGRAM holds, with the
+    string around the first of each."""
+    with open(program, "rb") as f:
+        data = f.read()
+    faults = []
+    paths = sorted(set(os.path.normpath(os.path.abspath(tree)) for tree in trees) |
+                   set(os.path.realpath(tree) for tree in trees))
+    for path in paths:
+        for encoding in ("utf-8", "utf-16-le"):
+            found = data.find(path.encode(encoding))
+            if found < 0:
+                continue
+            width = 2 if encoding == "utf-16-le" else 1
+            end = found
+            while end + width <= len(data) and data[end:end + width] != b"\0" * width:
+                end += width
+            faults.append("racer_d3d.exe holds the build machine's path %s (%s): %s"
+                          % (path, encoding, data[found:end].decode(encoding, "replace")))
+    return faults
+
+
+def pins():
+    """Library -> (origin, version, SHA-256) of tools/windows/library-sources.txt."""
+    result = {}
+    with open(os.path.join(SOURCE_TREE, PINS), encoding="utf-8") as f:
+        for line in f:
+            fields = line.split()
+            if fields and not fields[0].startswith("#"):
+                result[fields[0]] = tuple(fields[1:])
+    return result
+
+
+def pinned_faults(z, names, index):
+    """What the index says against the pins, the version 3 texts and the
+    versions of the runtime and fonts."""
+    faults = []
+    flat = " ".join(index.split())
+    index = index.replace("\r\n", "\n")
+    for library, (origin, version, sha256) in sorted(pins().items()):
+        if library == "googletest":
+            continue  # not in the program
+        name = "DevIL (IL)" if library == "devil" else library
+        if not re.search(r"^%s, version %s$" % (re.escape(name), re.escape(version)), index, re.MULTILINE):
+            faults.append("the licence index does not give %s at its pinned version %s" % (library, version))
+        if library in ("devil", "libsndfile", "libxmp") and sha256 not in flat:
+            faults.append("the licence index does not give the pinned SHA-256 of %s's source" % library)
+    for member in sorted(names):
+        if member.startswith(FOLDER + "licences/common/") and \
+                re.search(rb"^\s*Version 3, 29 June 2007\s*$", z.read(member)[:1000], re.MULTILINE):
+            text = member[len(FOLDER + "licences/"):]
+            if not re.search(r"Texts of version 3 .*%s" % re.escape(text), flat):
+                faults.append("the licence index does not say why %s, a version 3 licence, is there" % text)
+    for name in ("mingw-w64 C runtime and winpthreads", "libgcc and libstdc++", "DejaVu fonts"):
+        if not re.search(r"^%s, version \d\S*\n    used for: .*\n    from: Debian 12's binary package"
+                         % re.escape(name), index, re.MULTILINE):
+            faults.append("the licence index gives no version of %s and the Debian package it comes from" % name)
+    return faults
+
+
+def source_readme_faults(z, names):
+    """What README.txt at the top of the source package lacks."""
+    if "README.txt" not in names:
+        return ["the source package has no README.txt at its top"]
+    text = z.read("README.txt").decode("utf-8")
+    flat = " ".join(text.split())
+    faults = []
+    for command in ("bash tools/install-deps.sh", "bash tools/windows/build-deps.sh", "bash tools/windows/build.sh",
+                    "apply_patch", "tools/windows/patches/", PINS):
+        if command not in flat:
+            faults.append("README.txt of the source package does not say %s" % command)
+    for library, (origin, version, _) in sorted(pins().items()):
+        if not origin.startswith("debian:"):
+            continue
+        package = origin[len("debian:"):]
+        carried = any(name.startswith("debian-sources/%s/" % package) for name in names)
+        told = ("%s %s, from debian-sources/%s/" % (library, version, package) if carried else
+                "%s %s (Debian source package %s)" % (library, version, package))
+        if told not in flat:
+            faults.append("README.txt of the source package does not say \"%s\"" % told)
+    if "fetches from Debian's package registry" not in flat:
+        faults.append("README.txt of the source package does not say what is fetched from the package registry")
+    return faults
 
 
 def binary_licence_faults(z, names, index):
@@ -220,7 +321,10 @@ def binary_licence_faults(z, names, index):
 # Files of the tree the source package must hold as they are: what it takes
 # to build the program and its libraries again.
 SOURCE_ESSENTIALS = ["CMakeLists.txt", "tools/install-deps.sh", "tools/windows/build-deps.sh",
-                     "tools/windows/build.sh", "cmake/mingw-w64-x86_64.cmake", "gameplay/main.cpp"]
+                     "tools/windows/build.sh", "cmake/mingw-w64-x86_64.cmake", "gameplay/main.cpp",
+                     "tools/windows/library-sources.txt"]
+# Where the sources of the libraries are pinned, in the tree.
+PINS = "tools/windows/library-sources.txt"
 
 
 def source_package_faults(source_package, index):
@@ -243,6 +347,7 @@ def source_package_faults(source_package, index):
                 elif z.read(member) != f.read():
                     faults.append("%s of the source package differs from the tree" % member)
 
+        faults += source_readme_faults(z, names)
         tree = os.path.normpath(SOURCE_TREE)
         for relative in SOURCE_ESSENTIALS:
             same_as_tree(relative)

@@ -1,22 +1,32 @@
 #!/usr/bin/env bash
-# Cross-builds every library the Windows programs link, as static libraries,
-# into one prefix: build/windows-deps/prefix (headers, lib*.a, pkg-config and
-# CMake package files). cmake/mingw-w64-x86_64.cmake reads it through
-# QUORIN_WINDOWS_PREFIX.
+# Cross-builds every library the Windows programs link, as static release
+# builds (optimised, NDEBUG), into one prefix: build/windows-deps/prefix
+# (headers, lib*.a, pkg-config and CMake package files).
+# cmake/mingw-w64-x86_64.cmake reads it through QUORIN_WINDOWS_PREFIX.
 #
-# Each library comes from Debian's own source package (apt-get source with a
-# private apt configuration under build/windows-deps/apt; the system's apt
-# sources are left alone), Debian's patches applied, plus our own patches
-# from tools/windows/patches/. DevIL's Debian source is not served by the
-# mirror, so its upstream source is carried in third_party/devil/.
+# The source of each library is pinned in tools/windows/library-sources.txt,
+# which the licence index of the package reads too: a Debian 12 source
+# package of an exact version and the SHA-256 of its .dsc, or, for DevIL,
+# whose Debian source is not served, the upstream tarball carried in
+# third_party/devil/ and its SHA-256. A Debian source package is taken, in
+# this order, from build/windows-deps/sources/<package> (kept from an
+# earlier run), from debian-sources/<package> beside the tree (where the
+# source archive quorin-windows-source.zip unpacks the ones it ships), or
+# from the package registry with "apt-get source <package>=<version>"
+# (a private apt configuration under build/windows-deps/apt; the system's
+# apt sources are left alone). Its .dsc must have the pinned SHA-256 and
+# every file the .dsc lists the SHA-256 it states; a version the registry
+# no longer has stops the script, naming the package and version. Each
+# source is unpacked with Debian's patches applied, plus our own patches
+# from tools/windows/patches/.
 #
 # Each library is built once: a stamp under build/windows-deps/stamps holds a
-# key made of its recipe, its patches, the compiler and the keys of the
-# libraries it builds against; a library is built again only when that key
-# changes (or its stamp is deleted). The versions built are listed in
-# build/windows-deps/prefix/VERSIONS. A library that fails to fetch or build
-# stops the script with its name and the end of its log
-# (build/windows-deps/logs/<library>.log).
+# key made of its recipe, its pinned source, its patches, the compiler and
+# the keys of the libraries it builds against; a library is built again only
+# when that key changes (or its stamp is deleted). The versions built are
+# listed in build/windows-deps/prefix/VERSIONS. A library that fails to fetch
+# or build stops the script with its name and the end of its log
+# (build/windows-deps/logs/<library>.log; the fetch in <library>.fetch.log).
 #
 # After a library was built, tools/windows/deps-check (one test per library,
 # linked the way the project links them) is built against the prefix with
@@ -25,7 +35,7 @@
 # runs it natively against Debian's packages (both must agree).
 #
 # Usage: tools/windows/build-deps.sh [--check]
-# Environment: QUORIN_DEPS_JOBS  parallel compile jobs (default: nproc)
+# Environment: QUORIN_DEPS_JOBS  parallel compile jobs (default: QUORIN_JOBS, else nproc)
 set -euo pipefail
 
 CHECK=when-built
@@ -40,7 +50,7 @@ DEPS="$ROOT/build/windows-deps"
 PREFIX="$DEPS/prefix"
 PATCHES="$ROOT/tools/windows/patches"
 TOOLCHAIN="$ROOT/cmake/mingw-w64-x86_64.cmake"
-JOBS="${QUORIN_DEPS_JOBS:-$(nproc)}"
+JOBS="${QUORIN_DEPS_JOBS:-${QUORIN_JOBS:-$(nproc)}}"
 
 HOST=x86_64-w64-mingw32
 CC="$HOST-gcc-posix"
@@ -48,9 +58,13 @@ CXX="$HOST-g++-posix"
 AR="$HOST-ar"
 RANLIB="$HOST-ranlib"
 
-DEVIL_TARBALL="$ROOT/third_party/devil/devil-1.8.0-6f3d5e9b.tar.xz"
-DEVIL_SHA256=4a46b2bb124b809ef4ddfe338e8283ed6c3ccbf2f80616a9384038d513e065aa
-DEVIL_VERSION="1.8.0-6f3d5e9b (upstream source, third_party/devil)"
+# Release builds: what the CMake builds get from CMAKE_BUILD_TYPE=Release,
+# for the libraries built otherwise (no assertion, so no path of this build
+# tree, goes into a program).
+RELEASE_CFLAGS="-O2 -DNDEBUG"
+
+PINS="$ROOT/tools/windows/library-sources.txt"
+SHIPPED="$(dirname "$ROOT")/debian-sources"
 
 # Build order; each library builds against the ones listed after the colon.
 LIBRARIES=(
@@ -60,6 +74,21 @@ LIBRARIES=(
 )
 
 die() { echo "build-deps: $*" >&2; exit 1; }
+
+# The pinned sources: origin, version and SHA-256 of each library.
+declare -A PIN_ORIGIN PIN_VERSION PIN_SHA256
+while read -r lib origin version sha extra; do
+  case "$lib" in ""|"#"*) continue ;; esac
+  [[ "$sha" =~ ^[0-9a-f]{64}$ && -z "$extra" ]] ||
+    die "$PINS: the line of $lib does not read: library origin version sha256"
+  PIN_ORIGIN[$lib]="$origin" PIN_VERSION[$lib]="$version" PIN_SHA256[$lib]="$sha"
+done <"$PINS"
+for entry in "${LIBRARIES[@]}"; do
+  [ -n "${PIN_ORIGIN[${entry%%:*}]:-}" ] || die "$PINS pins no source of ${entry%%:*}"
+done
+for lib in "${!PIN_ORIGIN[@]}"; do
+  printf '%s\n' "${LIBRARIES[@]}" | grep -q "^$lib:" || die "$PINS pins $lib, which this script does not build"
+done
 
 for tool in "$CC" "$CXX" "$AR" "$RANLIB" cmake ninja make nasm pkg-config apt-get dpkg-source patch wine wineserver; do
   command -v "$tool" >/dev/null 2>&1 || die "$tool not found (tools/install-deps.sh installs it)"
@@ -114,26 +143,69 @@ apt_mirror() {
   echo "${uri:-$fallback}"
 }
 
-# Downloads Debian's source package $1 (once) and unpacks it, Debian's
-# patches applied, into $2. The mirror does not serve every security update
-# it lists: then the version of the bookworm release is taken.
-debian_source() {
-  local package="$1" dest="$2" cache="$DEPS/sources/$1"
-  if ! ls "$cache"/*.dsc >/dev/null 2>&1; then
-    apt_update
+# Whether the .dsc $1 has the SHA-256 $2 and every file it lists beside it
+# has the SHA-256 it states; says what is wrong otherwise.
+dsc_intact() {
+  local dsc="$1" sha="$2" listed
+  [ -f "$dsc" ] || { echo "$dsc is missing"; return 1; }
+  [ "$(sha256sum <"$dsc" | cut -d' ' -f1)" = "$sha" ] ||
+    { echo "$dsc does not have the SHA-256 $sha that $PINS (and the licence index) give"; return 1; }
+  listed="$(awk '/^Checksums-Sha256:/ { on = 1; next } on && /^ / { print $1 "  " $3; next } { on = 0 }' "$dsc")"
+  [ -n "$listed" ] || { echo "$dsc lists no file with its SHA-256"; return 1; }
+  (cd "$(dirname "$dsc")" && sha256sum --quiet -c - <<<"$listed") >/dev/null 2>&1 ||
+    { echo "a file $dsc lists is missing beside it or does not have the SHA-256 it states"; return 1; }
+}
+
+# The files of the source package of the .dsc $1: itself and what it lists.
+dsc_files() {
+  echo "$1"
+  awk '/^Checksums-Sha256:/ { on = 1; next } on && /^ / { print $3; next } { on = 0 }' "$1" |
+    sed "s|^|$(dirname "$1")/|"
+}
+
+# Puts the pinned Debian source package of library $1 into
+# build/windows-deps/sources/<package>: kept from an earlier run, copied from
+# the shipped debian-sources/<package>, or fetched from the package registry
+# at the pinned version. Says which, with the version and the .dsc's SHA-256.
+fetch_source() {
+  local lib="$1" package="${PIN_ORIGIN[$1]#debian:}" version="${PIN_VERSION[$1]}" sha="${PIN_SHA256[$1]}"
+  local cache="$DEPS/sources/$package" log="$DEPS/logs/$1.fetch.log" dsc from why f
+  dsc="${package}_${version#*:}.dsc"
+  if dsc_intact "$cache/$dsc" "$sha" >/dev/null && [ "$(ls "$cache"/*.dsc)" = "$cache/$dsc" ]; then
+    from="kept in $cache"
+  else
     rm -rf "$cache.part" && mkdir -p "$cache.part"
-    if ! (cd "$cache.part" && apt-get "${APT_OPTS[@]}" source --download-only "$package"); then
-      echo "-- $package: the candidate version is not served; taking the bookworm release"
-      rm -rf "$cache.part" && mkdir -p "$cache.part"
-      (cd "$cache.part" && apt-get "${APT_OPTS[@]}" source --download-only "$package/bookworm")
+    if [ -e "$SHIPPED/$package/$dsc" ]; then
+      why="$(dsc_intact "$SHIPPED/$package/$dsc" "$sha")" ||
+        die "$lib: the shipped Debian source package $package $version is damaged: $why"
+      while IFS= read -r f; do cp "$f" "$cache.part/"; done < <(dsc_files "$SHIPPED/$package/$dsc")
+      from="shipped in $SHIPPED/$package"
+    else
+      { apt_update && (cd "$cache.part" && apt-get "${APT_OPTS[@]}" source --download-only "$package=$version"); } \
+        >"$log" 2>&1 ||
+        die "$lib: the package registry no longer has the Debian source package $package $version" \
+            "(apt-get source $package=$version failed; end of $log: $(tail -n 2 "$log" | tr '\n' ' '))." \
+            "https://snapshot.debian.org/package/$package/${version#*:}/ keeps every version: put its .dsc" \
+            "and the files it lists in $SHIPPED/$package/ and run this again"
+      why="$(dsc_intact "$cache.part/$dsc" "$sha")" ||
+        die "$lib: the package registry's $package $version is not the pinned one: $why"
+      from="fetched: apt-get source $package=$version"
     fi
     rm -rf "$cache" && mv "$cache.part" "$cache"
   fi
-  local dsc
-  dsc="$(ls "$cache"/*.dsc)"
-  rm -rf "$dest"
-  dpkg-source --no-copy -x "$dsc" "$dest"
-  sed -n 's/^Version: //p' "$dsc" >"$dest.version"
+  echo "build-deps: $lib: Debian source package $package $version, $from ($dsc SHA-256 $sha, as pinned)"
+}
+
+# Unpacks the pinned Debian source package of the library being built
+# ($LIB), Debian's patches applied, into $1.
+debian_source() {
+  local package="${PIN_ORIGIN[$LIB]#debian:}" version="${PIN_VERSION[$LIB]}"
+  local dsc="$DEPS/sources/$package/${package}_${version#*:}.dsc"
+  dsc_intact "$dsc" "${PIN_SHA256[$LIB]}"
+  [ "$(sed -n 's/^Version: //p' "$dsc")" = "$version" ] || { echo "$dsc is not of version $version"; return 1; }
+  rm -rf "$1"
+  dpkg-source --no-copy -x "$dsc" "$1"
+  echo "$version" >"$1.version"
 }
 
 apply_patch() {
@@ -180,22 +252,22 @@ pc_file() {
 # --- recipes ------------------------------------------------------------------
 
 build_zlib() {
-  debian_source zlib "$SRC"
+  debian_source "$SRC"
   mkdir -p "$BLD"
-  (cd "$BLD" && CHOST=$HOST CC=$CC AR=$AR RANLIB=$RANLIB CFLAGS=-O2 \
+  (cd "$BLD" && CHOST=$HOST CC=$CC AR=$AR RANLIB=$RANLIB CFLAGS="$RELEASE_CFLAGS" \
      "$SRC/configure" --static --prefix="$PREFIX")
   make -C "$BLD" -j "$JOBS" libz.a
   make -C "$BLD" install DESTDIR="$STAGE"
 }
 
 build_libpng() {
-  debian_source libpng1.6 "$SRC"
+  debian_source "$SRC"
   cmake_build "$SRC" -DPNG_SHARED=OFF -DPNG_STATIC=ON -DPNG_TESTS=OFF \
     -DPNG_EXECUTABLES=OFF -DPNG_BUILD_ZLIB=OFF -Dld-version-script=OFF
 }
 
 build_libjpeg_turbo() {
-  debian_source libjpeg-turbo "$SRC"
+  debian_source "$SRC"
   # Its own GNUInstallDirs takes a relative LIBDIR from the working directory.
   cmake_build "$SRC" -DENABLE_SHARED=OFF -DENABLE_STATIC=ON -DWITH_TURBOJPEG=OFF \
     -DWITH_SIMD=ON -DREQUIRE_SIMD=ON -DCMAKE_INSTALL_LIBDIR="$PREFIX/lib"
@@ -207,7 +279,7 @@ build_libjpeg_turbo() {
 # freetype2.pc requires zlib; users of find_package(Freetype) must link
 # ZLIB::ZLIB after Freetype::Freetype (the engine does).
 build_freetype() {
-  debian_source freetype "$SRC"
+  debian_source "$SRC"
   cmake_build "$SRC" -DFT_REQUIRE_ZLIB=ON -DFT_DISABLE_BZIP2=ON -DFT_DISABLE_PNG=ON \
     -DFT_DISABLE_HARFBUZZ=ON -DFT_DISABLE_BROTLI=ON
   grep -Eq '^Requires(\.private)?: *zlib *$' "$STAGE$PREFIX/lib/pkgconfig/freetype2.pc" \
@@ -218,8 +290,8 @@ build_freetype() {
 # not made for cross-compiling, so the library's few files are compiled here
 # as its Makefile.am lists them for Windows (iowin32.c included).
 build_minizip() {
-  debian_source minizip "$SRC"
-  archive libminizip.a "$CC" "-O2 -I$PREFIX/include" ioapi.c mztools.c unzip.c zip.c iowin32.c
+  debian_source "$SRC"
+  archive libminizip.a "$CC" "$RELEASE_CFLAGS -I$PREFIX/include" ioapi.c mztools.c unzip.c zip.c iowin32.c
   mkdir -p "$STAGE$PREFIX/include/minizip"
   (cd "$SRC" && cp crypt.h ioapi.h mztools.h unzip.h zip.h iowin32.h "$STAGE$PREFIX/include/minizip/")
   pc_file minizip <<'EOF'
@@ -236,9 +308,9 @@ EOF
 # which Debian's enforce-use-stl.patch also defines in tinyxml.h, so that
 # every user sees the same class layout.
 build_tinyxml() {
-  debian_source tinyxml "$SRC"
+  debian_source "$SRC"
   grep -q '#define TIXML_USE_STL' "$SRC/tinyxml.h" || { echo "tinyxml.h does not define TIXML_USE_STL"; return 1; }
-  archive libtinyxml.a "$CXX" "-O2 -DTIXML_USE_STL" tinyxml.cpp tinyxmlparser.cpp tinyxmlerror.cpp
+  archive libtinyxml.a "$CXX" "$RELEASE_CFLAGS -DTIXML_USE_STL" tinyxml.cpp tinyxmlparser.cpp tinyxmlerror.cpp
   install -D -m644 "$SRC/tinyxml.h" "$STAGE$PREFIX/include/tinyxml.h"
   pc_file tinyxml <<'EOF'
 Name: TinyXml
@@ -250,17 +322,17 @@ EOF
 }
 
 build_libogg() {
-  debian_source libogg "$SRC"
+  debian_source "$SRC"
   cmake_build "$SRC" -DINSTALL_DOCS=OFF
 }
 
 build_libvorbis() {
-  debian_source libvorbis "$SRC"
+  debian_source "$SRC"
   cmake_build "$SRC"
 }
 
 build_libsndfile() {
-  debian_source libsndfile "$SRC"
+  debian_source "$SRC"
   apply_patch libsndfile-vorbis-without-flac-opus.patch "$SRC"
   cmake_build "$SRC" -DBUILD_PROGRAMS=OFF -DBUILD_EXAMPLES=OFF -DBUILD_TESTING=OFF \
     -DENABLE_CPACK=OFF -DENABLE_EXTERNAL_LIBS=ON -DENABLE_MPEG=OFF -DBUILD_REGTEST=OFF \
@@ -273,8 +345,8 @@ build_libsndfile() {
 # libxmp has only its own autoconf/make build. Static users must define
 # BUILDING_STATIC (xmp.h otherwise declares DLL imports): libxmp.pc says so.
 build_libxmp() {
-  debian_source libxmp "$SRC"
-  (cd "$SRC" && CC=$CC AR=$AR RANLIB=$RANLIB CFLAGS=-O2 \
+  debian_source "$SRC"
+  (cd "$SRC" && CC=$CC AR=$AR RANLIB=$RANLIB CFLAGS="$RELEASE_CFLAGS" \
      ./configure --host=$HOST --prefix="$PREFIX" --enable-static --disable-shared)
   make -C "$SRC" -j "$JOBS" static
   make -C "$SRC" install DESTDIR="$STAGE"
@@ -284,17 +356,18 @@ build_libxmp() {
 # gtest and gmock with their CMake package files (find_package(GTest)).
 # Windows' own threads serve gtest's locking; winpthreads is not involved.
 build_googletest() {
-  debian_source googletest "$SRC"
+  debian_source "$SRC"
   cmake_build "$SRC" -DBUILD_GMOCK=ON -DINSTALL_GTEST=ON -Dgtest_disable_pthreads=ON
 }
 
 # IL only, from third_party/devil, with PNG and JPEG from this prefix and the
 # formats IL reads by itself; every other external format library is off.
 build_devil() {
-  echo "$DEVIL_SHA256  $DEVIL_TARBALL" | sha256sum -c -
+  local tarball="$ROOT/${PIN_ORIGIN[devil]}"
+  echo "${PIN_SHA256[devil]}  $tarball" | sha256sum -c -
   rm -rf "$SRC" && mkdir -p "$SRC"
-  tar -xJf "$DEVIL_TARBALL" -C "$SRC" --strip-components=1
-  echo "$DEVIL_VERSION" >"$SRC.version"
+  tar -xJf "$tarball" -C "$SRC" --strip-components=1
+  echo "${PIN_VERSION[devil]}" >"$SRC.version"
   local off=()
   for p in TIFF Jasper libSquish NVTT OpenEXR LCMS2 LCMS MNG; do off+=("-DCMAKE_DISABLE_FIND_PACKAGE_$p=ON"); done
   BLD="$BLD/src-IL"   # IL's CMake writes its library to ../lib
@@ -316,7 +389,7 @@ EOF
 
 declare -A KEY
 COMPILER_ID="$("$CXX" --version | head -n1); $("$CC" --version | head -n1); $(nasm -v)"
-COMMON_RECIPE="$(declare -f debian_source apply_patch cmake_build archive pc_file)"
+COMMON_RECIPE="$(declare -f dsc_intact debian_source apply_patch cmake_build archive pc_file; echo "$RELEASE_CFLAGS")"
 
 # The patches a recipe applies (apply_patch NAME), in its order. Each must
 # be there, and no patch of the library may lie unused: an input the key
@@ -344,7 +417,7 @@ recipe_key() {
     echo "$COMMON_RECIPE"
     declare -f "$fn"
     for p in $patches; do cat "$PATCHES/$p"; done
-    [ "$lib" = devil ] && echo "$DEVIL_SHA256 $DEVIL_VERSION"
+    echo "${PIN_ORIGIN[$lib]} ${PIN_VERSION[$lib]} ${PIN_SHA256[$lib]}"
     for d in ${deps//,/ }; do echo "$d ${KEY[$d]}"; done
   } | sha256sum | cut -d' ' -f1
 }
@@ -367,9 +440,14 @@ install_staged() {
 
 build_one() {
   local lib="$1" log="$DEPS/logs/$1.log" start rc
-  SRC="$DEPS/src/$lib" BLD="$DEPS/build/$lib" STAGE="$DEPS/stage/$lib"
+  LIB="$lib" SRC="$DEPS/src/$lib" BLD="$DEPS/build/$lib" STAGE="$DEPS/stage/$lib"
   rm -rf "$BLD" "$STAGE" "$DEPS/stamps/$lib"
   start=$SECONDS
+  case "${PIN_ORIGIN[$lib]}" in
+    debian:*) fetch_source "$lib" ;;
+    *) echo "build-deps: $lib: $(basename "${PIN_ORIGIN[$lib]}") ${PIN_VERSION[$lib]} of the tree" \
+            "(${PIN_ORIGIN[$lib]}, pinned SHA-256 ${PIN_SHA256[$lib]})" ;;
+  esac
   set +e
   ( set -e; "build_${lib//-/_}"; install_staged "$lib" ) >"$log" 2>&1
   rc=$?
@@ -394,8 +472,8 @@ for entry in "${LIBRARIES[@]}"; do
 done
 
 {
-  echo "# Libraries in this prefix: name, version (Debian source package version"
-  echo "# unless noted), seconds the build took."
+  echo "# Libraries in this prefix: name, version (as tools/windows/library-sources.txt"
+  echo "# pins it), seconds the build took."
   for entry in "${LIBRARIES[@]}"; do
     lib="${entry%%:*}"
     printf '%-14s %-32s %s s\n' "$lib" "$(sed -n 's/^version=//p' "$DEPS/stamps/$lib")" \
