@@ -81,6 +81,8 @@ while read -r lib origin version sha extra; do
   case "$lib" in ""|"#"*) continue ;; esac
   [[ "$sha" =~ ^[0-9a-f]{64}$ && -z "$extra" ]] ||
     die "$PINS: the line of $lib does not read: library origin version sha256"
+  [[ "$origin" == debian:?* || -f "$ROOT/$origin" ]] ||
+    die "$PINS: $lib's origin $origin is neither debian:<package> nor a file of the tree"
   PIN_ORIGIN[$lib]="$origin" PIN_VERSION[$lib]="$version" PIN_SHA256[$lib]="$sha"
 done <"$PINS"
 for entry in "${LIBRARIES[@]}"; do
