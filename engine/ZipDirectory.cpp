@@ -116,7 +116,7 @@ bool ZipDirectory::read(unsigned long long archiveLength, const Reader& readAt)
         }
     }
     if (found == tailLength)
-        return fail("it has no zip end record (not a zip archive, or one cut short)");
+        return fail("it has no zip end record (it is no zip archive, or one cut short)");
 
     const unsigned char* end = &tail[found];
     const unsigned long long endAt = tailStart + found;
