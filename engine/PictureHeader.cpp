@@ -47,9 +47,9 @@ bool hasTgaFooter(const unsigned char* bytes, size_t size)
 // A Windows icon starts 0, 0, 1, 0 as a colour-mapped TGA without a map
 // and image ID does. It is taken for an icon when its directory holds up
 // as far as the file goes: a count of one image or more, then 16 bytes an
-// image whose reserved byte is 0, of at most one plane and a bit count an
-// icon can have, whose data of one byte or more starts after the directory
-// and, once the file holds the whole directory, inside the file.
+// image whose reserved byte is 0, of a bit count an icon can have, whose
+// data of one byte or more starts after the directory and, once the file
+// holds the whole directory, inside the file.
 bool holdsAsIcon(const unsigned char* bytes, size_t size)
 {
     if (!startsWith(bytes, size, "\0\0\1\0", 4))
@@ -62,7 +62,6 @@ bool holdsAsIcon(const unsigned char* bytes, size_t size)
         return false;
     for (unsigned long i = 0; i < count && 6 + 16ULL * (i + 1) <= size; ++i) {
         const unsigned char* entry = bytes + 6 + 16 * i;
-        const unsigned planes = entry[4] | static_cast<unsigned>(entry[5]) << 8;
         const unsigned bits = entry[6] | static_cast<unsigned>(entry[7]) << 8;
         const unsigned long long length = entry[8] | static_cast<unsigned long>(entry[9]) << 8 |
                                           static_cast<unsigned long>(entry[10]) << 16 |
@@ -72,7 +71,7 @@ bool holdsAsIcon(const unsigned char* bytes, size_t size)
                                           static_cast<unsigned long>(entry[15]) << 24;
         const bool iconBits = bits == 0 || bits == 1 || bits == 2 || bits == 4 || bits == 8 || bits == 16 ||
                               bits == 24 || bits == 32;
-        if (entry[3] != 0 || planes > 1 || !iconBits || length == 0 || offset < directoryEnd ||
+        if (entry[3] != 0 || !iconBits || length == 0 || offset < directoryEnd ||
             (size >= directoryEnd && offset >= size))
             return false;
     }

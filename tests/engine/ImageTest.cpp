@@ -201,6 +201,9 @@ TEST(ImageDecoding, RefusesHostileAndDamagedPicturesWithTheReason)
         // 0, 0, 1, 0 starts both a Windows icon and a colour-mapped TGA
         // without map or image ID: what the rest of the file bears out.
         {"tga-mapped-without-map-or-id.tga", "a colour-mapped TGA without a colour map"},
+        {"tga-mapped-without-map-counting-one.tga", "a colour-mapped TGA without a colour map"},
+        {"tga-mapped-without-map-3-wide.tga", "a colour-mapped TGA without a colour map"},
+        {"tga-mapped-without-map-x-origin.tga", "a colour-mapped TGA without a colour map"},
         {"ico-one-image.ico", "a Windows icon picture; the engine reads"},
         {"ico-counting-no-images.bin", "not a picture in a known format"},
         {"ico-with-tga-footer.tga", "a Windows icon picture or a colour-mapped TGA without a colour map"},
