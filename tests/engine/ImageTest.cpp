@@ -206,6 +206,8 @@ TEST(ImageDecoding, RefusesHostileAndDamagedPicturesWithTheReason)
         {"tga-mapped-without-map-x-origin.tga", "a colour-mapped TGA without a colour map"},
         {"ico-one-image.ico", "a Windows icon picture; the engine reads"},
         {"ico-counting-no-images.bin", "not a picture in a known format"},
+        {"ico-image-inside-directory.bin", "not a picture in a known format"},
+        {"ico-image-of-no-bytes.bin", "not a picture in a known format"},
         {"ico-with-tga-footer.tga", "a Windows icon picture or a colour-mapped TGA without a colour map"},
         {"jpeg-huge-declared.jpg", "a picture may hold at most"},
         {"jpeg-12bit.jpg", "12-bit samples"},
