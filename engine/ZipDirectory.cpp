@@ -95,9 +95,8 @@ bool ZipDirectory::read(unsigned long long archiveLength, const Reader& readAt)
         return fail("it is only " + number(archiveLength) +
                     " bytes long, and a zip archive's end record alone takes 22");
 
-    // The end record lies in the last 22 bytes and the comment after it. The
-    // one whose comment reaches exactly to the archive's end is taken, or,
-    // failing that, the last one (a writer that miscounted its comment).
+    // The end record is the last one in the archive's last 22 bytes and the
+    // comment of up to 65,535 bytes before them (as every unzip finds it).
     const size_t tailLength = static_cast<size_t>(
         archiveLength < endLength + longestComment ? archiveLength : endLength + longestComment);
     const unsigned long long tailStart = archiveLength - tailLength;
@@ -105,15 +104,9 @@ bool ZipDirectory::read(unsigned long long archiveLength, const Reader& readAt)
     if (!readAt(tailStart, tail.data(), tailLength))
         return fail("its last bytes cannot be read");
     size_t found = tailLength;
-    for (size_t at = tailLength - endLength + 1; at-- > 0;) {
-        if (littleEndian32(&tail[at]) != endSignature)
-            continue;
-        if (found == tailLength)
+    for (size_t at = tailLength - endLength + 1; at-- > 0 && found == tailLength;) {
+        if (littleEndian32(&tail[at]) == endSignature)
             found = at;
-        if (at + endLength + littleEndian16(&tail[at + 20]) == tailLength) {
-            found = at;
-            break;
-        }
     }
     if (found == tailLength)
         return fail("it has no zip end record (it is no zip archive, or one cut short)");
