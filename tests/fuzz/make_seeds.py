@@ -175,8 +175,8 @@ def main():
 
     # Zip archives: a few small members, stored and deflated, with zip64
     # records and with data descriptors (written as to a pipe), and in the
-    # methods that are refused; and the engine tests' archives from
-    # everyday tools.
+    # methods that are refused; and the engine tests' archives, from
+    # everyday tools and written byte by byte.
     fixtures = os.path.join(os.path.dirname(os.path.abspath(tools)), "tests", "engine", "fixtures",
                             "archives")
     for name in sorted(os.listdir(fixtures)) if os.path.isdir(fixtures) else []:
