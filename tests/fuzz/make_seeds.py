@@ -10,7 +10,7 @@ interlaced and palette PNG), made with ImageMagick's convert when it is
 installed. Sounds get AU and AIFF copies of a WAV member. Zip seeds are
 small archives of a few members, stored, deflated, with zip64 records or
 data descriptors, bzip2 and LZMA, and the engine tests' archives made by
-Info-ZIP, python3's zipfile and 7-Zip.
+Info-ZIP, python3's zipfile and 7-Zip or written byte by byte.
 """
 import io
 import os
