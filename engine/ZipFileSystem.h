@@ -27,7 +27,9 @@ public:
     ~ZipFileSystem() override;
     // Null for a missing member (said nowhere: the caller decides what that
     // means), and, reported, for a member that is encrypted or compressed by
-    // any other method than store or deflate, holds damaged deflate data,
+    // any other method than store or deflate, lacks a zip64 value its entry
+    // marks, has no local header where its entry says or one that differs
+    // from the entry (its name byte for byte), holds damaged deflate data,
     // does not match its CRC-32, or claims a size that cannot be true (larger
     // than maxMemberSize or than its compressed data allows, data past the
     // archive's end, or more than inflating yields). A buffer is never sized
