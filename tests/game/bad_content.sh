@@ -135,7 +135,7 @@ if [ -n "$wine_root" ]; then
     source "$here/../xvfb/wine.sh"
     wine_start "$wine_root" || exit 1
 fi
-run_case no-archive 'there is no data archive "quorin.zip" in the folder the game was started in (.*no-archive)$'
+run_case no-archive 'there is no data archive "quorin.zip" in the folder the game was started in (.*no-archive)'
 run_case not-an-archive '"quorin.zip" is damaged or not a zip archive: it has no zip end record'
 run_case directory-astray '"quorin.zip" is damaged or not a zip archive: its end record places the directory'
 run_case no-ships '"ships"'
