@@ -431,9 +431,10 @@ TEST(ZipFileSystemShapes, ValidArchivesReadEveryMemberExactly)
     }
 }
 
-// Archives python3's zipfile refuses, for what is broken in them: the whole
-// archive when its end records cannot be followed, or the member whose local
-// header names another file (of the same length) than its directory entry.
+// Archives python3's zipfile or unzip refuses, for what is broken in them:
+// the whole archive when its end records or directory cannot be followed,
+// or the member whose local header names another file (of the same length)
+// than its directory entry.
 TEST(ZipFileSystemShapes, BrokenArchivesAreRefusedForWhatIsBroken)
 {
     const struct {
@@ -448,6 +449,9 @@ TEST(ZipFileSystemShapes, BrokenArchivesAreRefusedForWhatIsBroken)
         {"made-zip64-locator-astray.zip", "its zip64 locator points to byte 357, where no zip64 end record is"},
         {"made-directory-past-end.zip",
          "its end record places the directory (120 bytes at byte 1048576) past the end record itself"},
+        {"made-directory-counting-more.zip",
+         "its end record counts 3 entries, more than its directory of 120 bytes can hold"},
+        {"made-directory-entry-damaged.zip", "its directory entry 2 of 2 (at byte 294) is not there or damaged"},
     };
     for (const auto& c : archives) {
         SCOPED_TRACE(c.archive);
