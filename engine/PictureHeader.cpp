@@ -37,6 +37,47 @@ bool endsWithTgaName(const std::string& path)
            (end[3] == 'a' || end[3] == 'A');
 }
 
+bool hasTgaFooter(const unsigned char* bytes, size_t size)
+{
+    static const char signature[18] = {'T', 'R', 'U', 'E', 'V', 'I', 'S', 'I', 'O',
+                                       'N', '-', 'X', 'F', 'I', 'L', 'E', '.', '\0'};
+    return size >= 18 + 26 && std::memcmp(bytes + size - 18, signature, 18) == 0;
+}
+
+// A Windows icon starts 0, 0, 1, 0 as a colour-mapped TGA without a map
+// and image ID does. It is taken for an icon when its directory holds up
+// as far as the file goes: a count of one image or more, then 16 bytes an
+// image whose reserved byte is 0, of a bit count an icon can have, whose
+// data of one byte or more starts after the directory and, once the file
+// holds the whole directory, inside the file.
+bool holdsAsIcon(const unsigned char* bytes, size_t size)
+{
+    if (!startsWith(bytes, size, "\0\0\1\0", 4))
+        return false;
+    if (size < 6)
+        return true;
+    const unsigned long count = bytes[4] | static_cast<unsigned>(bytes[5]) << 8;
+    const unsigned long long directoryEnd = 6 + 16ULL * count;
+    if (count == 0)
+        return false;
+    for (unsigned long i = 0; i < count && 6 + 16ULL * (i + 1) <= size; ++i) {
+        const unsigned char* entry = bytes + 6 + 16 * i;
+        const unsigned bits = entry[6] | static_cast<unsigned>(entry[7]) << 8;
+        const unsigned long long length = entry[8] | static_cast<unsigned long>(entry[9]) << 8 |
+                                          static_cast<unsigned long>(entry[10]) << 16 |
+                                          static_cast<unsigned long>(entry[11]) << 24;
+        const unsigned long long offset = entry[12] | static_cast<unsigned long>(entry[13]) << 8 |
+                                          static_cast<unsigned long>(entry[14]) << 16 |
+                                          static_cast<unsigned long>(entry[15]) << 24;
+        const bool iconBits = bits == 0 || bits == 1 || bits == 2 || bits == 4 || bits == 8 || bits == 16 ||
+                              bits == 24 || bits == 32;
+        if (entry[3] != 0 || !iconBits || length == 0 || offset < directoryEnd ||
+            (size >= directoryEnd && offset >= size))
+            return false;
+    }
+    return true;
+}
+
 // Formats the image library knows but whose readers the engine does not
 // trust with outside bytes, named so the refusal says what the file is.
 const char* refusedFormatName(const unsigned char* bytes, size_t size)
@@ -51,8 +92,6 @@ const char* refusedFormatName(const unsigned char* bytes, size_t size)
         return "Radiance HDR";
     if (startsWith(bytes, size, "icns", 4))
         return "Apple icon";
-    if (startsWith(bytes, size, "\0\0\1\0", 4))
-        return "Windows icon";
     if (startsWith(bytes, size, "DDS ", 4))
         return "DDS";
     if (startsWith(bytes, size, "8BPS", 4))
@@ -209,8 +248,6 @@ PictureHeader PictureHeader::read(const unsigned char* bytes, size_t size, const
         return header;
     }
     static const unsigned char pngSignature[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
-    static const char tgaFooter[18] = {'T', 'R', 'U', 'E', 'V', 'I', 'S', 'I', 'O',
-                                       'N', '-', 'X', 'F', 'I', 'L', 'E', '.', '\0'};
     if (size >= 8 && std::memcmp(bytes, pngSignature, 8) == 0) {
         header.format_ = PictureFormat::png;
         header.readPng(bytes, size);
@@ -223,8 +260,13 @@ PictureHeader PictureHeader::read(const unsigned char* bytes, size_t size, const
     } else if (const char* other = refusedFormatName(bytes, size)) {
         const char* article = std::strchr("AEIOU", other[0]) ? "an " : "a ";
         header.refuse(article + std::string(other) + " picture; " + readableFormats);
-    } else if (endsWithTgaName(path) ||
-               (size >= 18 + 26 && std::memcmp(bytes + size - 18, tgaFooter, 18) == 0)) {
+    } else if (holdsAsIcon(bytes, size)) {
+        // A TGA footer too: the bytes fit both.
+        header.refuse(std::string(hasTgaFooter(bytes, size)
+                                      ? "a Windows icon picture or a colour-mapped TGA without a colour map; "
+                                      : "a Windows icon picture; ") +
+                      readableFormats);
+    } else if (endsWithTgaName(path) || hasTgaFooter(bytes, size)) {
         header.format_ = PictureFormat::tga;
         header.readTga(bytes, size);
     } else {

@@ -1,10 +1,17 @@
 #include "TgaPicture.h"
 
+#include <cstring>
+
 namespace {
 
 unsigned littleEndian16(const unsigned char* p)
 {
     return (static_cast<unsigned>(p[1]) << 8) | p[0];
+}
+
+unsigned long littleEndian32(const unsigned char* p)
+{
+    return littleEndian16(p) | static_cast<unsigned long>(littleEndian16(p + 2)) << 16;
 }
 
 const uint32_t opaqueBlack = 0xFF000000u;
@@ -100,9 +107,12 @@ void TgaPicture::checkData()
     const unsigned long long mapBytes =
         hasMap_ ? static_cast<unsigned long long>(mapLength_) * ((mapEntryBits_ + 7) / 8) : 0;
     mapStart_ = 18 + static_cast<size_t>(bytes_[0]);
+    if (mapStart_ > size_)
+        return refuse("the TGA ends inside its image ID");
     if (mapStart_ + mapBytes > size_)
         return refuse("the TGA ends inside its colour map");
     pixelStart_ = mapStart_ + static_cast<size_t>(mapBytes);
+    const size_t size = pixelEnd();
     const bool indexed = imageType_ == 1 || imageType_ == 9;
     // Every index a pixel holds must name an entry of the colour map.
     auto outsideMap = [&](size_t at, unsigned long long count) {
@@ -119,7 +129,7 @@ void TgaPicture::checkData()
     };
     const unsigned long long pixels = static_cast<unsigned long long>(width_) * static_cast<unsigned long long>(height_);
     if (imageType_ < 9) {
-        if (pixels * pixelBytes > size_ - pixelStart_)
+        if (pixels * pixelBytes > size - pixelStart_)
             return refuse("the TGA ends before its last pixel");
         if (outsideMap(pixelStart_, pixels))
             return;
@@ -129,13 +139,13 @@ void TgaPicture::checkData()
         unsigned long long covered = 0;
         size_t position = pixelStart_;
         while (covered < pixels) {
-            if (position >= size_)
+            if (position >= size)
                 return refuse("the TGA ends before its last pixel");
             const unsigned packet = bytes_[position++];
             const bool repeated = (packet & 0x80) != 0;
             const unsigned long long count = (packet & 0x7F) + 1;
             const unsigned long long length = repeated ? pixelBytes : count * pixelBytes;
-            if (length > size_ - position)
+            if (length > size - position)
                 return refuse("the TGA ends before its last pixel");
             // Raw pixels past the picture's last are never read.
             const unsigned long long used = count < pixels - covered ? count : pixels - covered;
@@ -146,6 +156,29 @@ void TgaPicture::checkData()
         }
     }
     checked_ = true;
+}
+
+size_t TgaPicture::pixelEnd() const
+{
+    // A TGA 2.0 file ends in a footer that gives the offsets of its
+    // extension and developer areas (0 for none); they follow the pixels.
+    static const char signature[18] = {'T', 'R', 'U', 'E', 'V', 'I', 'S', 'I', 'O',
+                                       'N', '-', 'X', 'F', 'I', 'L', 'E', '.', '\0'};
+    const size_t footerLength = 26;
+    if (size_ < 18 + footerLength || std::memcmp(bytes_ + size_ - 18, signature, 18) != 0)
+        return size_;
+    // Only the areas bound the pixels: files whose last pixels overlap a
+    // footer that names none are read as they always were.
+    const size_t footer = size_ - footerLength;
+    size_t end = size_;
+    for (const unsigned char* offset : {bytes_ + footer, bytes_ + footer + 4}) {
+        const unsigned long area = littleEndian32(offset);
+        // An offset into the header, image ID or colour map, or into or past
+        // the footer, names no area the file can hold: it is not followed.
+        if (area >= pixelStart_ && area < footer && area < end)
+            end = area;
+    }
+    return end;
 }
 
 uint32_t TgaPicture::mapColour(unsigned index) const

@@ -14,9 +14,11 @@
 // green and blue. Alpha is not read: every pixel comes out opaque.
 //
 // As with BmpPicture, the constructor reads the header, checkData() makes
-// sure the colour map and every pixel lie inside the file and that every
-// colour index names an entry of the map, and decode() cannot read or write
-// outside its bounds whatever the bytes hold.
+// sure the image ID, the colour map and every pixel lie inside the file
+// (the pixels, in a TGA 2.0 file, before the extension and developer areas
+// its footer names) and that every colour index names an entry of the map,
+// and decode() cannot read or write outside its bounds whatever the bytes
+// hold.
 class TgaPicture {
 public:
     // The bytes stay the caller's and must outlive the object.
@@ -36,6 +38,9 @@ private:
     void readHeader();
     void refuse(const std::string& why);
     uint32_t colour(const unsigned char* pixel) const;
+    // Where the pixel data must end: the file's end or, in a TGA 2.0 file,
+    // the first extension or developer area its footer names.
+    size_t pixelEnd() const;
     uint32_t mapColour(unsigned index) const;
 
     const unsigned char* bytes_;

@@ -2,17 +2,17 @@
 
 #include "DataFile.h"
 
-#include <unzip.h>
+#include <ioapi.h>
 #include <zlib.h>
 
 #include <algorithm>
+#include <cerrno>
+#include <cstdint>
 #include <cstdio>
+#include <cstring>
 #include <vector>
 
 namespace {
-
-// minizip's value for comparing names without regard to case.
-const int caseInsensitive = 2;
 
 // Deflate cannot expand data by much more than this; a stored size beyond
 // it is a lie, and allocating it would only waste memory.
@@ -21,11 +21,14 @@ const unsigned long maxDeflateRatio = 1040;
 const unsigned long storedMethod = 0;
 const unsigned long deflateMethod = 8;
 const unsigned long encryptedFlag = 0x0001;
+// Set when the CRC-32 and sizes follow the data instead of being in the
+// local header.
+const unsigned long dataDescriptorFlag = 0x0008;
 
-// A 32-bit size of all ones in a directory entry says that the real size is
-// in the entry's zip64 extra field (id 1).
-const unsigned long long inZip64Record = 0xFFFFFFFFu;
-const unsigned zip64RecordId = 0x0001;
+const uint32_t localHeaderSignature = 0x04034b50;
+const size_t localHeaderLength = 30;
+// A local header's size of all ones leaves it to the header's zip64 record.
+const unsigned long marked32 = 0xFFFFFFFFu;
 
 // Deflate data is read from the archive in pieces of this size.
 const unsigned long packedPiece = 64 * 1024;
@@ -33,7 +36,7 @@ const unsigned long packedPiece = 64 * 1024;
 // whole size, when that is smaller).
 const unsigned long long firstInflatedPiece = 64 * 1024;
 
-// minizip's plain 64-bit file calls, which the members' data is read with.
+// minizip's plain 64-bit file calls, which the archive is read with.
 const zlib_filefunc64_def& plainFiles()
 {
     static const zlib_filefunc64_def files = [] {
@@ -44,78 +47,64 @@ const zlib_filefunc64_def& plainFiles()
     return files;
 }
 
-// Opens the archive as minizip's plain calls do and keeps the stream in the
-// pointer that `opaque` points at, so that the members' data can be read
-// through it.
-voidpf ZCALLBACK openKeepingStream(voidpf opaque, const void* path, int mode)
-{
-    voidpf stream = plainFiles().zopen64_file(plainFiles().opaque, path, mode);
-    *static_cast<void**>(opaque) = stream;
-    return stream;
-}
-
 unsigned littleEndian16(const unsigned char* at)
 {
     return at[0] | static_cast<unsigned>(at[1]) << 8;
 }
 
-unsigned long long littleEndian64(const unsigned char* at)
+unsigned long littleEndian32(const unsigned char* at)
 {
-    unsigned long long value = 0;
-    for (int i = 7; i >= 0; --i)
-        value = value << 8 | at[i];
-    return value;
+    return littleEndian16(at) | static_cast<unsigned long>(littleEndian16(at + 2)) << 16;
 }
 
-// Takes the sizes marked as held in a zip64 record from the entry's extra
-// field: the uncompressed size first, then the compressed one, each present
-// only when marked. (On systems with a 64-bit long, minizip 1.1 leaves them
-// marked.) False when a marked size is not there.
-bool takeZip64Sizes(const std::vector<unsigned char>& extra, unz_file_info64& info)
+}
+
+ZipFileSystem::ZipFileSystem(const std::string& archivePath) : archivePath_(archivePath)
 {
-    size_t at = 0;
-    while (at + 4 <= extra.size()) {
-        unsigned id = littleEndian16(&extra[at]);
-        size_t length = littleEndian16(&extra[at + 2]);
-        at += 4;
-        if (length > extra.size() - at)
-            return false;
-        if (id == zip64RecordId) {
-            size_t field = at;
-            for (ZPOS64_T* size : {&info.uncompressed_size, &info.compressed_size}) {
-                if (*size != inZip64Record)
-                    continue;
-                if (field + 8 > at + length)
-                    return false;
-                *size = littleEndian64(&extra[field]);
-                field += 8;
-            }
-            return info.uncompressed_size != inZip64Record && info.compressed_size != inZip64Record;
-        }
-        at += length;
+    const zlib_filefunc64_def& files = plainFiles();
+    errno = 0;
+    stream_ = files.zopen64_file(files.opaque, archivePath.c_str(),
+                                 ZLIB_FILEFUNC_MODE_READ | ZLIB_FILEFUNC_MODE_EXISTING);
+    if (!stream_) {
+        missing_ = errno == ENOENT;
+        if (!missing_)
+            problem_ = std::string("it cannot be opened for reading (") + std::strerror(errno) + ")";
+        return;
     }
-    return false;
-}
-
-}
-
-ZipFileSystem::ZipFileSystem(const std::string& archivePath)
-    : archivePath_(archivePath), handle_(nullptr), stream_(nullptr)
-{
-    zlib_filefunc64_def files = plainFiles();
-    files.zopen64_file = openKeepingStream;
-    files.opaque = &stream_;
-    handle_ = unzOpen2_64(archivePath.c_str(), &files);
-    if (!handle_) {
+    if (files.zseek64_file(files.opaque, stream_, 0, ZLIB_FILEFUNC_SEEK_END) == 0) {
+        const ZPOS64_T length = files.ztell64_file(files.opaque, stream_);
+        if (length != static_cast<ZPOS64_T>(-1)) {
+            length_ = length;
+            directory_.read(length_, [this](unsigned long long offset, void* into, size_t length) {
+                return readAt(offset, into, length);
+            });
+            problem_ = directory_.problem();
+        } else {
+            problem_ = "its length cannot be found";
+        }
+    } else {
+        problem_ = "its length cannot be found";
+    }
+    if (!problem_.empty()) {
+        files.zclose_file(files.opaque, stream_);
         stream_ = nullptr;
-        std::fprintf(stderr, "%s: cannot be opened as a zip archive\n", archivePath.c_str());
     }
 }
 
 ZipFileSystem::~ZipFileSystem()
 {
-    if (handle_)
-        unzClose(static_cast<unzFile>(handle_));
+    if (stream_)
+        plainFiles().zclose_file(plainFiles().opaque, stream_);
+}
+
+bool ZipFileSystem::readAt(unsigned long long offset, void* into, size_t length) const
+{
+    const zlib_filefunc64_def& files = plainFiles();
+    if (offset > length_ || length > length_ - offset)
+        return false;
+    if (files.zseek64_file(files.opaque, stream_, offset, ZLIB_FILEFUNC_SEEK_SET) != 0)
+        return false;
+    return length == 0 || files.zread_file(files.opaque, stream_, into, static_cast<uLong>(length)) == length;
 }
 
 const char* ZipFileSystem::methodName(unsigned long method)
@@ -155,68 +144,86 @@ void ZipFileSystem::refuse(const std::string& path, const std::string& why) cons
 
 DataFile* ZipFileSystem::open(const std::string& path)
 {
-    if (!handle_)
+    if (!stream_)
         return nullptr;
-    unzFile zip = static_cast<unzFile>(handle_);
-    if (unzLocateFile(zip, path.c_str(), caseInsensitive) != UNZ_OK)
+    const ZipEntry* entry = directory_.find(path);
+    if (!entry)
         return nullptr;
-
-    unz_file_info64 info;
-    if (unzGetCurrentFileInfo64(zip, &info, nullptr, 0, nullptr, 0, nullptr, 0) != UNZ_OK) {
-        refuse(path, "has an unreadable directory entry");
+    if (!entry->problem.empty()) {
+        refuse(path, entry->problem);
         return nullptr;
     }
-    if (info.uncompressed_size == inZip64Record || info.compressed_size == inZip64Record) {
-        std::vector<unsigned char> extra(info.size_file_extra);
-        if (unzGetCurrentFileInfo64(zip, &info, nullptr, 0, extra.data(),
-                                    static_cast<uLong>(extra.size()), nullptr, 0) != UNZ_OK ||
-            !takeZip64Sizes(extra, info)) {
-            refuse(path, "lacks the zip64 record its directory entry points to");
-            return nullptr;
-        }
-    }
-    if (info.flag & encryptedFlag) {
+    if (entry->flags & encryptedFlag) {
         refuse(path, "is encrypted; only unencrypted members can be read");
         return nullptr;
     }
-    unsigned long method = info.compression_method;
+    const unsigned long method = entry->method;
     if (method != storedMethod && method != deflateMethod) {
         refuse(path, "is compressed with " + std::string(methodName(method)) + " (method " +
                          std::to_string(method) + "); only stored and deflated members can be read");
         return nullptr;
     }
 
-    unsigned long long size = info.uncompressed_size;
-    unsigned long long packed = info.compressed_size;
+    const unsigned long long size = entry->size;
+    const unsigned long long packed = entry->packedSize;
     if (size > maxMemberSize || (method == storedMethod && size != packed) ||
         (method == deflateMethod && size > packed * maxDeflateRatio + 64)) {
         refuse(path, "claims an impossible size of " + std::to_string(size) + " bytes");
         return nullptr;
     }
 
-    // minizip checks the member's local header against its directory entry
-    // and finds where its data starts; the data is then read here, as minizip
-    // 1.1 reads a zip64 member with the wrong sizes on some systems and takes
-    // a member of any method it does not know as stored.
-    if (unzOpenCurrentFile2(zip, nullptr, nullptr, 1) != UNZ_OK) {
-        refuse(path, "has a local header that does not match its directory entry");
+    unsigned long long offset = 0;
+    std::string why;
+    if (!findData(*entry, offset, why)) {
+        refuse(path, why);
         return nullptr;
     }
-    unsigned long long offset = unzGetCurrentFileZStreamPos64(zip);
-    unzCloseCurrentFile(zip);
-
     std::vector<unsigned char> bytes;
-    std::string why;
     if (!readMember(offset, packed, method == deflateMethod, size, bytes, why)) {
         refuse(path, "is damaged (" + why + ")");
         return nullptr;
     }
     uLong crc = crc32(0, bytes.data(), static_cast<uInt>(size));
-    if (crc != info.crc) {
+    if (crc != entry->crc) {
         refuse(path, "is damaged (CRC mismatch)");
         return nullptr;
     }
     return new DataFile(path, bytes.data(), static_cast<int>(size));
+}
+
+bool ZipFileSystem::findData(const ZipEntry& entry, unsigned long long& offset, std::string& why) const
+{
+    unsigned char header[localHeaderLength];
+    if (!readAt(entry.localHeader, header, sizeof header) || littleEndian32(header) != localHeaderSignature) {
+        why = "has no local header where its directory entry says (at byte " +
+              std::to_string(entry.localHeader) + ")";
+        return false;
+    }
+    const size_t nameLength = littleEndian16(header + 26);
+    const size_t extraLength = littleEndian16(header + 28);
+    std::string name(nameLength, '\0');
+    if (nameLength != entry.name.size() || !readAt(entry.localHeader + sizeof header, &name[0], nameLength) ||
+        name != entry.name) {
+        why = "has a local header whose name differs from its directory entry's";
+        return false;
+    }
+    // The CRC-32 and sizes, unless they follow the data or are left to the
+    // local header's zip64 record, are the entry's. A zip64 entry's sizes
+    // may be in its directory record alone: the local header then holds the
+    // same 32-bit values.
+    const unsigned long localFlags = littleEndian16(header + 6);
+    const unsigned long localPacked = littleEndian32(header + 18);
+    const unsigned long localSize = littleEndian32(header + 22);
+    const bool described = ((localFlags | entry.flags) & dataDescriptorFlag) != 0;
+    if (littleEndian16(header + 8) != entry.method ||
+        (!described && (littleEndian32(header + 14) != entry.crc ||
+                        (localPacked != marked32 && localPacked != entry.packedSize) ||
+                        (localSize != marked32 && localSize != entry.size)))) {
+        why = "has a local header that does not match its directory entry";
+        return false;
+    }
+    offset = entry.localHeader + sizeof header + nameLength + extraLength;
+    return true;
 }
 
 bool ZipFileSystem::readMember(unsigned long long offset, unsigned long long packedSize,

@@ -21,11 +21,30 @@
 #include "XmlParser.h"
 #include "ZipFileSystem.h"
 
+#include <exception>
+#include <filesystem>
 #include <string>
+#include <system_error>
 
 namespace {
 
 Game* theGame = nullptr;
+
+// The folder the game was started in, for a player told that quorin.zip is
+// not there.
+std::string workingFolder()
+{
+    std::error_code error;
+    const std::filesystem::path folder = std::filesystem::current_path(error);
+    if (!error) {
+        try {
+            return folder.string();
+        } catch (const std::exception&) {
+            // a name the system's code page cannot spell
+        }
+    }
+    return "the working directory";
+}
 
 template <class T>
 void deleteAndClear(T*& object)
@@ -58,8 +77,11 @@ Game::Game()
 {
     openArchive = []() -> FileSystem* {
         ZipFileSystem* zip = createZipFileSystem("quorin.zip");
-        if (!zip->isOpen())
-            ContentError::report("cannot open the data archive \"quorin.zip\" in the working directory");
+        if (zip->isMissing())
+            ContentError::report("there is no data archive \"quorin.zip\" in the folder the game was started in (" +
+                                 workingFolder() + ")");
+        else if (!zip->isOpen())
+            ContentError::report("the data archive \"quorin.zip\" is damaged or not a zip archive: " + zip->problem());
         // A member that is there but cannot be read is bad content, said
         // with its reason (the loader that asked for it names it again).
         zip->setReport(&ContentError::report);

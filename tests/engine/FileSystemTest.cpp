@@ -191,11 +191,30 @@ TEST_F(ZipFileSystemTest, AnArchiveThatCannotBeReadAnswersNull)
 {
     std::string full = makeZip(archive, {{"content.xml", contentXml, true}});
     writeBytes(dir + "/notzip.zip", "PK but not really an archive");
-    const std::string paths[] = {dir + "/missing.zip", dir + "/notzip.zip", dir};
-    for (const std::string& path : paths) {
-        ZipFileSystem zip(path);
-        EXPECT_FALSE(zip.isOpen()) << path;
-        EXPECT_EQ(zip.open("content.xml"), nullptr) << path;
+    // No file at all, and files that are there but no archive: the first
+    // is missing, the others say why they cannot be read.
+    const struct {
+        std::string path;
+        const char* problem;   // null: missing
+    } unreadable[] = {
+        {dir + "/missing.zip", nullptr},
+        {dir + "/notzip.zip", "it has no zip end record"},
+        {dir, ""},   // a directory: whatever the system says of reading it
+        {dir + "/empty.zip", "the file is empty"},
+    };
+    writeBytes(dir + "/empty.zip", "");
+    for (const auto& c : unreadable) {
+        SCOPED_TRACE(c.path);
+        ZipFileSystem zip(c.path);
+        EXPECT_FALSE(zip.isOpen());
+        EXPECT_EQ(zip.isMissing(), c.problem == nullptr);
+        if (c.problem) {
+            EXPECT_FALSE(zip.problem().empty());
+            EXPECT_NE(zip.problem().find(c.problem), std::string::npos) << zip.problem();
+        } else {
+            EXPECT_EQ(zip.problem(), "");
+        }
+        EXPECT_EQ(zip.open("content.xml"), nullptr);
     }
 
     // Cut anywhere, the archive yields nothing rather than wrong bytes (a
@@ -357,5 +376,102 @@ TEST(ZipFileSystemArchivers, AZip64SizeWithoutItsRecordIsRefused)
     ASSERT_EQ(reports.size(), 1u);
     EXPECT_NE(reports[0].find("\"content.xml\" lacks the zip64 record"), std::string::npos) << reports[0];
     std::unique_ptr<DataFile> other(zip.open("tracks/Level1.txt"));
+    EXPECT_NE(other, nullptr);
+}
+
+// Archives written byte by byte (fixtures/archives/make_archives.sh) in
+// shapes the zip format allows and python3's zipfile and unzip read: every
+// member comes back with exactly its bytes, asked for in capitals, and
+// nothing is reported; a member that is not there is just missing.
+TEST(ZipFileSystemShapes, ValidArchivesReadEveryMemberExactly)
+{
+    const std::string text = "<content><ship>blue</ship></content>\n";
+    std::string level;
+    for (int i = 0; i < 4; ++i)
+        level += "ROW0 ....#....\nROW1 ..#...#..\n";
+    using Members = std::vector<std::pair<std::string, std::string>>;
+    const Members pair = {{"content.xml", text}, {"tracks/level1.txt", level}};
+    const struct {
+        const char* archive;
+        Members members;
+    } cases[] = {
+        // zip64 values held in the directory's zip64 record alone (sizes of
+        // one member, the local header's offset of the other), the local
+        // header with the real 32-bit sizes or with its own zip64 record.
+        {"made-zip64-sizes-in-directory.zip", pair},
+        {"made-zip64-local-record.zip", pair},
+        {"made-longest-comment.zip", pair},   // 65,535 bytes
+        {"made-longest-names.zip",
+         {{std::string(256, 'a'), "256"}, {std::string(65535, 'b'), "65535"}, {"content.xml", text}}},
+        // zip64 end records behind a self-extractor's stub, the offsets not
+        // adjusted for it, and adjusted.
+        {"made-zip64-behind-stub.zip", pair},
+        {"made-zip64-behind-stub-adjusted.zip", pair},
+        {"made-empty.zip", {}},   // the end record alone
+        // A zip64 end record longer than its fixed fields: where it starts,
+        // only its locator says (unzip reads it, python3's zipfile does not).
+        {"made-zip64-extensible-data.zip", pair},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.archive);
+        ZipFileSystem zip(archiveFixture(c.archive));
+        ASSERT_TRUE(zip.isOpen()) << zip.problem();
+        zip.setReport(keepReport);
+        reports.clear();
+        for (const auto& [name, bytes] : c.members) {
+            std::string asked = name;
+            for (char& letter : asked)
+                letter = letter >= 'a' && letter <= 'z' ? static_cast<char>(letter - 32) : letter;
+            std::unique_ptr<DataFile> file(zip.open(asked));
+            ASSERT_NE(file, nullptr) << name.substr(0, 40);
+            EXPECT_EQ(contentOf(*file), bytes) << name.substr(0, 40);
+        }
+        EXPECT_EQ(zip.open("tracks/level2.txt"), nullptr);
+        EXPECT_TRUE(reports.empty()) << reports.front();
+    }
+}
+
+// Archives python3's zipfile or unzip refuses, for what is broken in them:
+// the whole archive when its end records or directory cannot be followed,
+// or the member whose local header names another file (of the same length)
+// than its directory entry.
+TEST(ZipFileSystemShapes, BrokenArchivesAreRefusedForWhatIsBroken)
+{
+    const struct {
+        const char* archive;
+        const char* problem;
+    } archives[] = {
+        {"made-zip64-without-locator.zip",
+         "its end record leaves its values to a zip64 end record, but the zip64 locator that finds that "
+         "record is missing"},
+        {"made-zip64-without-locator-unmarked.zip",
+         "it has a zip64 end record without the zip64 locator that must follow it"},
+        {"made-zip64-locator-astray.zip", "its zip64 locator points to byte 357, where no zip64 end record is"},
+        {"made-directory-past-end.zip",
+         "its end record places the directory (120 bytes at byte 1048576) past the end record itself"},
+        {"made-directory-counting-more.zip",
+         "its end record counts 3 entries, more than its directory of 120 bytes can hold"},
+        {"made-directory-entry-damaged.zip", "its directory entry 2 of 2 (at byte 294) is not there or damaged"},
+    };
+    for (const auto& c : archives) {
+        SCOPED_TRACE(c.archive);
+        ZipFileSystem zip(archiveFixture(c.archive));
+        EXPECT_FALSE(zip.isOpen());
+        EXPECT_FALSE(zip.isMissing());
+        EXPECT_NE(zip.problem().find(c.problem), std::string::npos) << zip.problem();
+        EXPECT_EQ(zip.open("content.xml"), nullptr);
+    }
+
+    ZipFileSystem zip(archiveFixture("made-local-name-differs.zip"));
+    ASSERT_TRUE(zip.isOpen()) << zip.problem();
+    zip.setReport(keepReport);
+    reports.clear();
+    EXPECT_EQ(zip.open("content.xml"), nullptr);
+    ASSERT_EQ(reports.size(), 1u);
+    EXPECT_NE(reports[0].find("member \"content.xml\" has a local header whose name differs from its "
+                              "directory entry's"),
+              std::string::npos)
+        << reports[0];
+    std::unique_ptr<DataFile> other(zip.open("tracks/level1.txt"));
     EXPECT_NE(other, nullptr);
 }

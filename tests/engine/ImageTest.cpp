@@ -192,6 +192,23 @@ TEST(ImageDecoding, RefusesHostileAndDamagedPicturesWithTheReason)
         {"tga-mapped-24bit-index.tga", "a colour-mapped TGA of 24-bit indexes; 8- and 16-bit indexes are read"},
         {"tga-grey-24bit.tga", "a grey TGA of 24 bits a pixel; 8 (grey) and 16 (grey and alpha) are read"},
         {"tga-map-type-2.tga", "a TGA of colour map type 2"},
+        {"tga-cut-in-image-id.tga", "the TGA ends inside its image ID"},
+        // TGA 2.0: the pixels end where the first area the footer names
+        // begins, however the area's bytes would read as pixels.
+        {"tga-2-pixels-into-extension.tga", "the TGA ends before its last pixel"},
+        {"tga-2-rle-into-developer-area.tga", "the TGA ends before its last pixel"},
+        {"tga-2-index-from-extension.tga", "the TGA ends before its last pixel"},
+        // 0, 0, 1, 0 starts both a Windows icon and a colour-mapped TGA
+        // without map or image ID: what the rest of the file bears out.
+        {"tga-mapped-without-map-or-id.tga", "a colour-mapped TGA without a colour map"},
+        {"tga-mapped-without-map-counting-one.tga", "a colour-mapped TGA without a colour map"},
+        {"tga-mapped-without-map-3-wide.tga", "a colour-mapped TGA without a colour map"},
+        {"tga-mapped-without-map-x-origin.tga", "a colour-mapped TGA without a colour map"},
+        {"ico-one-image.ico", "a Windows icon picture; the engine reads"},
+        {"ico-counting-no-images.bin", "not a picture in a known format"},
+        {"ico-image-inside-directory.bin", "not a picture in a known format"},
+        {"ico-image-of-no-bytes.bin", "not a picture in a known format"},
+        {"ico-with-tga-footer.tga", "a Windows icon picture or a colour-mapped TGA without a colour map"},
         {"jpeg-huge-declared.jpg", "a picture may hold at most"},
         {"jpeg-12bit.jpg", "12-bit samples"},
         {"jpeg-arithmetic.jpg", "arithmetic-coded"},
@@ -246,6 +263,7 @@ TEST(ImageDecoding, ReadableFormatsDecodeAndLeaveNothingBehind)
         {"tga-true-colour-empty-map.tga", 1, 1, {blue}},
         {"tga-mapped-16bit-index.tga", 2, 1, {red, green}},
         {"tga-mapped-rle-16bit-index.tga", 3, 1, {blue, blue, blue}},
+        {"tga-2-with-areas.tga", 2, 1, {red, green}},
         {"jpeg-grey.jpg", 8, 8, std::vector<uint32_t>(64, 0xFF808080)},
         {"png-interlaced.png", 3, 3,
          {0xFF0A0A0A, 0xFF282828, 0xFF141414, 0xFF3C3C3C, 0xFF3C3C3C, 0xFF3C3C3C, 0xFF1E1E1E, 0xFF323232,

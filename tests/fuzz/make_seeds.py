@@ -10,7 +10,7 @@ interlaced and palette PNG), made with ImageMagick's convert when it is
 installed. Sounds get AU and AIFF copies of a WAV member. Zip seeds are
 small archives of a few members, stored, deflated, with zip64 records or
 data descriptors, bzip2 and LZMA, and the engine tests' archives made by
-Info-ZIP, python3's zipfile and 7-Zip.
+Info-ZIP, python3's zipfile and 7-Zip or written byte by byte.
 """
 import io
 import os
@@ -175,8 +175,8 @@ def main():
 
     # Zip archives: a few small members, stored and deflated, with zip64
     # records and with data descriptors (written as to a pipe), and in the
-    # methods that are refused; and the engine tests' archives from
-    # everyday tools.
+    # methods that are refused; and the engine tests' archives, from
+    # everyday tools and written byte by byte.
     fixtures = os.path.join(os.path.dirname(os.path.abspath(tools)), "tests", "engine", "fixtures",
                             "archives")
     for name in sorted(os.listdir(fixtures)) if os.path.isdir(fixtures) else []:

@@ -1,12 +1,14 @@
 #!/usr/bin/env bash
-# The game with bad content under Xvfb: no quorin.zip, an archive whose
-# content.xml lacks the ships, and the shipped archive (beside PROGRAM) with
-# a hostile picture in place of a shipped one: a grey map on which the image
-# library frees twice, a GIF that asks it for 4 GiB; and the shipped archive
-# with one picture compressed with bzip2, which the game does not read. Each
-# run must print a content error naming what is missing or refused (for the
-# bzip2 member, also its method) and exit with status 1, with no sanitizer
-# report:
+# The game with bad content under Xvfb: no quorin.zip (the message names the
+# folder), a quorin.zip that is no zip archive and one whose end record
+# places the directory past itself (each said to be damaged or not a zip
+# archive, and why), an archive whose content.xml lacks the ships, and the
+# shipped archive (beside PROGRAM) with a hostile picture in place of a
+# shipped one: a grey map on which the image library frees twice, a GIF
+# that asks it for 4 GiB; and the shipped archive with one picture
+# compressed with bzip2, which the game does not read. Each run must print
+# a content error naming what is missing or refused (for the bzip2 member,
+# also its method) and exit with status 1, with no sanitizer report:
 #
 #     tests/game/bad_content.sh [--wine WINE_ROOT] PROGRAM WORK_DIR
 #
@@ -87,7 +89,15 @@ run_case() {
 }
 
 rm -rf "$work"
-mkdir -p "$work/no-archive" "$work/no-ships"
+mkdir -p "$work/no-archive" "$work/no-ships" "$work/not-an-archive" "$work/directory-astray"
+echo "Quorin's content, as a player might have saved a web page" >"$work/not-an-archive/quorin.zip"
+python3 - "$(dirname "$program")/quorin.zip" "$work/directory-astray/quorin.zip" <<'PY'
+import struct, sys
+data = bytearray(open(sys.argv[1], "rb").read())
+end = data.rfind(b"PK\x05\x06")
+struct.pack_into("<I", data, end + 16, len(data))   # the directory's offset: past the end record
+open(sys.argv[2], "wb").write(data)
+PY
 python3 - "$work/no-ships/quorin.zip" <<'PY'
 import sys, zipfile
 with zipfile.ZipFile(sys.argv[1], "w") as z:
@@ -125,7 +135,9 @@ if [ -n "$wine_root" ]; then
     source "$here/../xvfb/wine.sh"
     wine_start "$wine_root" || exit 1
 fi
-run_case no-archive "quorin.zip"
+run_case no-archive 'there is no data archive "quorin.zip" in the folder the game was started in (.*no-archive)'
+run_case not-an-archive '"quorin.zip" is damaged or not a zip archive: it has no zip end record'
+run_case directory-astray '"quorin.zip" is damaged or not a zip archive: its end record places the directory'
 run_case no-ships '"ships"'
 for ((i = 0; i < ${#hostile_pictures[@]}; i += 3)); do
     run_case "${hostile_pictures[i]}" "\"${hostile_pictures[i + 1]}\""

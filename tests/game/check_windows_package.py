@@ -61,7 +61,9 @@ import zipfile
 FOLDER = "Quorin/"
 # What the player's README must speak of.
 README_TOPICS = ["racer_d3d.exe", "quorin.zip", "Escape", "Left / Right", "X / V", "Space", "left Control",
-                 "content error", "Music and sounds go on", "Alt+F4", "licences/README.txt"]
+                 "content error", "Music and sounds go on", "Alt+F4", "licences/README.txt",
+                 # the two messages of a quorin.zip that is not there, or cannot be read
+                 "there is no data archive", "is damaged or not a zip archive"]
 # Credits the IJG licence (libjpeg-turbo) and the FreeType Licence ask the
 # documentation of a program given out as a binary to state.
 CREDITS = [("This software is based in part on the work of the Independent JPEG Group.",
