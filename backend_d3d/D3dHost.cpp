@@ -173,6 +173,9 @@ void D3dHost::fail(const char* text)
     const bool closingAlready = closing_;
     closing_ = true;
     releaseDevice();
+    // Direct3D made the full-screen window the topmost one; it stays so.
+    if (window_ && startFullscreen_)
+        SetWindowPos(window_, HWND_NOTOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
     reportFailure(text);
     if (window_ && !closingAlready)
         DestroyWindow(window_);

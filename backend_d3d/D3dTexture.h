@@ -3,6 +3,8 @@
 
 #include "Texture.h"
 
+#include <windows.h>
+
 #include <cstdint>
 #include <vector>
 
