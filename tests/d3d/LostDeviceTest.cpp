@@ -481,12 +481,18 @@ public:
     std::unique_ptr<LostAtCreation> creation;
     std::vector<std::string> reported;
     int inits = 0;
+    // The player closes the window at this planned answer (1 the first).
+    int closeAtAnswer = -1;
 
     HRESULT oneTimeSceneInit() override
     {
         creation.reset(new LostAtCreation(direct3d()));
         creation->answers = creationAnswers;
-        creation->atPlannedAnswer = [this] { now += 60000; };
+        creation->atPlannedAnswer = [this] {
+            now += 60000;
+            if (static_cast<int>(creation->callTimes.size()) == closeAtAnswer)
+                PostMessageA(window(), WM_CLOSE, 0, 0);
+        };
         return SameFrameDevice::oneTimeSceneInit();
     }
     void onInit() override
@@ -550,6 +556,19 @@ TEST(D3dLostDevice, ADeviceLostAtCreationIsWaitedForAndOtherRefusalsAreShown)
         for (size_t i = 0; i < device.elapsed.size(); ++i)
             EXPECT_LT(device.elapsed[i], 0.5f) << "frame " << i + 1 << " was given the time before the device came";
     }
+}
+
+TEST(D3dLostDevice, AWindowClosedWhileWaitingForTheDeviceEndsTheGameNormally)
+{
+    LockedAtStartDevice device;
+    device.creationAnswers = std::vector<HRESULT>(100, D3DERR_DEVICELOST);
+    device.closeAtAnswer = 2;
+    EXPECT_EQ(device.start(), 0);
+    EXPECT_TRUE(device.reported.empty()) << device.reported[0];
+    ASSERT_TRUE(device.creation);
+    EXPECT_EQ(device.creation->callTimes.size(), 2u) << "the device was asked for after the window closed";
+    EXPECT_EQ(device.inits, 0);
+    EXPECT_EQ(device.window(), nullptr);
 }
 
 namespace {
