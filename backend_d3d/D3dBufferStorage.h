@@ -95,25 +95,28 @@ public:
             return;
         buffer_->Release();
         buffer_ = nullptr;
+        releasedForReset_ = true;
     }
 
     // After the reset: create(Direct3dBuffer**) makes a dynamic buffer's
-    // Direct3D buffer again, and the copy fills it. A buffer Direct3D
-    // refuses again draws nothing (told on stderr).
+    // Direct3D buffer again, and the copy fills it. Answers Direct3D's
+    // refusal of a buffer it had made before the reset (the buffer then has
+    // no Direct3D part); one it had refused already is tried again, and
+    // stays without if refused again, as it was.
     template <typename Create>
-    void restoreDeviceBuffer(Create create)
+    HRESULT restoreDeviceBuffer(Create create)
     {
         if (!dynamic_ || buffer_)
-            return;
+            return S_OK;
+        const bool hadOne = releasedForReset_;
         const HRESULT result = create(&buffer_);
         if (FAILED(result)) {
-            std::fprintf(stderr, "racer_d3d: after the device's reset Direct3D refuses %s of %d %s "
-                                 "(error 0x%08lX); it draws nothing\n",
-                         what_, count_, units_, static_cast<unsigned long>(result));
             buffer_ = nullptr;
-            return;
+            return hadOne ? result : S_OK;
         }
+        releasedForReset_ = false;
         upload();
+        return S_OK;
     }
 
 private:
@@ -146,6 +149,8 @@ private:
     const char* const units_;
     bool lockedCopy_ = false;
     bool lockRefusalReported_ = false;
+    // The Direct3D buffer was released for a reset and is to be made again.
+    bool releasedForReset_ = false;
     // A dynamic buffer's contents; for a static one, the spare copy a
     // refused lock answers.
     std::vector<Element> copy_;

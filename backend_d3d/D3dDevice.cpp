@@ -335,19 +335,48 @@ HRESULT D3dDevice::restoreDeviceObjects()
     if (!invalidated_ || !device)
         return S_OK;
     invalidated_ = false;
-    if (FAILED(device->GetRenderTarget(0, &screenSurface_))) {
+    // An object Direct3D refuses to make again is the end of the game, as
+    // a refused reset is: without it (the triangle buffers, say) the game
+    // would go on without its menus and texts. The host names it in its
+    // message box and closes the window.
+    char name[128];
+    HRESULT result = device->GetRenderTarget(0, &screenSurface_);
+    if (FAILED(result)) {
         screenSurface_ = nullptr;
-        return E_FAIL;
+        nameFailure("the screen's surface");
+        return result;
     }
-    for (Texture* texture : resources_.textures())
-        if (texture)
-            static_cast<D3dTexture*>(texture)->restoreDeviceTexture(device);
-    for (VertexBuffer* buffer : resources_.vertexBuffers())
-        if (buffer)
-            static_cast<D3dVertexBuffer*>(buffer)->restoreDeviceBuffer(device);
-    for (IndexBuffer* buffer : resources_.indexBuffers())
-        if (buffer)
-            static_cast<D3dIndexBuffer*>(buffer)->restoreDeviceBuffer(device);
+    for (Texture* texture : resources_.textures()) {
+        if (!texture)
+            continue;
+        result = static_cast<D3dTexture*>(texture)->restoreDeviceTexture(device);
+        if (FAILED(result)) {
+            std::snprintf(name, sizeof name, "a render-target texture of %d x %d pixels", texture->width(),
+                          texture->height());
+            nameFailure(name);
+            return result;
+        }
+    }
+    for (VertexBuffer* buffer : resources_.vertexBuffers()) {
+        if (!buffer)
+            continue;
+        result = static_cast<D3dVertexBuffer*>(buffer)->restoreDeviceBuffer(device);
+        if (FAILED(result)) {
+            std::snprintf(name, sizeof name, "a vertex buffer of %d vertices", buffer->count());
+            nameFailure(name);
+            return result;
+        }
+    }
+    for (IndexBuffer* buffer : resources_.indexBuffers()) {
+        if (!buffer)
+            continue;
+        result = static_cast<D3dIndexBuffer*>(buffer)->restoreDeviceBuffer(device);
+        if (FAILED(result)) {
+            std::snprintf(name, sizeof name, "an index buffer of %d indices", buffer->count());
+            nameFailure(name);
+            return result;
+        }
+    }
     restoreStates();
     return S_OK;
 }
@@ -374,6 +403,8 @@ void D3dDevice::saveStates()
     device->GetMaterial(&saved_.material);
     device->GetViewport(&saved_.viewport);
     device->GetFVF(&saved_.vertexFormat);
+    std::memcpy(saved_.flipped, flipped_, sizeof flipped_);
+    std::memcpy(saved_.sphereMapped, sphereMapped_, sizeof sphereMapped_);
 
     // Light 0 (switched off every frame) and every light of the game.
     saved_.lights.clear();
@@ -409,6 +440,13 @@ void D3dDevice::restoreStates()
     }
     for (int i = 0; i < 3 + stageCount; ++i)
         device->SetTransform(savedTransform(i), &saved_.transforms[i]);
+    // The cache's texture mode went to the current stage and changed the
+    // record of its transform (no flip, its own sphere map); the stage
+    // states and transforms are back as they were, and so is the record,
+    // so that the next texture on a stage that held a render target takes
+    // the flip away again.
+    std::memcpy(flipped_, saved_.flipped, sizeof flipped_);
+    std::memcpy(sphereMapped_, saved_.sphereMapped, sizeof sphereMapped_);
     device->SetMaterial(&saved_.material);
     for (const SavedStates::SavedLight& light : saved_.lights) {
         device->SetLight(light.index, &light.light);

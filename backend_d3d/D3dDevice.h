@@ -26,8 +26,8 @@ public:
 
     // Answers 0 once the window has closed normally; 1 when Direct3D, the
     // window or the device cannot be had (shown in a message box; onInit is
-    // then never called) or when a lost device cannot be reset or a frame
-    // fails (shown in a message box too).
+    // then never called) or when a lost device cannot be reset, or its
+    // objects made again, or a frame fails (shown in a message box too).
     int run(int width, int height, bool fullscreen, const std::string& title,
             bool vsync, bool useExtensions) override;
     void onInit() override;
@@ -116,7 +116,9 @@ public:
     // back the render-state cache's table, the saved states (render
     // states, texture stages and samplers, transforms, material, lights,
     // viewport), the bound textures and buffers and the render target. The
-    // game's own objects stay the same: it sees nothing of the reset.
+    // game's own objects stay the same: it sees nothing of the reset. An
+    // object Direct3D refuses to make again fails the restore, named for
+    // the host's message box.
     HRESULT invalidateDeviceObjects() override;
     HRESULT restoreDeviceObjects() override;
     HRESULT frameMove() override;
@@ -156,6 +158,10 @@ private:
             BOOL enabled;
         };
         std::vector<SavedLight> lights;
+        // This device's record of each stage's texture transform, which
+        // goes with the stage states above.
+        bool flipped[stageCount];
+        bool sphereMapped[stageCount];
     };
 
     void saveStates();

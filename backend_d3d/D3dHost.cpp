@@ -164,9 +164,21 @@ void D3dHost::fail(const char* text)
 {
     failed_ = true;
     quitValue_ = 1;
+    // The device goes before the box is shown: a full-screen device holds
+    // the screen, so the box would stay hidden behind the game; released,
+    // it gives the desktop back. The window goes after the box: the quit
+    // message its end posts would close a box shown later at once. The
+    // window counts as closing from here on: a close asked for meanwhile
+    // (by the game's shutdown, say) is this one.
+    const bool closingAlready = closing_;
+    closing_ = true;
+    releaseDevice();
+    // Direct3D made the full-screen window the topmost one; it stays so.
+    if (window_ && startFullscreen_)
+        SetWindowPos(window_, HWND_NOTOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
     reportFailure(text);
-    if (window_)
-        SendMessageA(window_, WM_CLOSE, 0, 0);
+    if (window_ && !closingAlready)
+        DestroyWindow(window_);
 }
 
 void D3dHost::failWith(const char* text, HRESULT result)
@@ -196,10 +208,9 @@ HRESULT D3dHost::create(HINSTANCE instance)
         return E_FAIL;
     }
     if (!chooseDevice()) {
+        // Direct3D is released with the failure.
         fail("No Direct3D 9 device here can draw the game (32-bit colour with a 24-bit depth "
              "and 8-bit stencil buffer).");
-        direct3d_->Release();
-        direct3d_ = nullptr;
         return E_FAIL;
     }
 
@@ -234,8 +245,6 @@ HRESULT D3dHost::create(HINSTANCE instance)
                   nullptr, nullptr, instance_, this);
     if (!window_) {
         fail("The game's window cannot be opened.");
-        direct3d_->Release();
-        direct3d_ = nullptr;
         return E_FAIL;
     }
     windowMade_ = true;
@@ -250,8 +259,17 @@ HRESULT D3dHost::create(HINSTANCE instance)
         fail("The game cannot be prepared.");
         return E_FAIL;
     }
-    if (FAILED(createDevice())) {
-        fail("The Direct3D 9 device cannot be created.");
+    HRESULT created = createDevice();
+    while (created == D3DERR_DEVICELOST) {
+        // The screen is not to be had now (locked while the game starts,
+        // say): waited out as a device lost later is, asked again after
+        // each pause. The frame clock has not started yet.
+        if (!pauseWithoutDevice())
+            return S_OK;   // the window was closed meanwhile
+        created = createDevice();
+    }
+    if (FAILED(created)) {
+        failWith("The Direct3D 9 device cannot be created", created);
         return E_FAIL;
     }
     if (FAILED(initDeviceObjects()) || (device_ && FAILED(restoreDeviceObjects()))) {
@@ -334,6 +352,24 @@ HRESULT D3dHost::createDevice()
     return S_OK;
 }
 
+// A pause of 100 ms before the device is asked for again, with the
+// window's messages handled after it; false once the window is closing.
+bool D3dHost::pauseWithoutDevice()
+{
+    Sleep(100);
+    MSG message = {};
+    while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
+        if (message.message == WM_QUIT) {
+            // For run's loop, which ends on it.
+            PostQuitMessage(static_cast<int>(message.wParam));
+            return false;
+        }
+        TranslateMessage(&message);
+        DispatchMessageA(&message);
+    }
+    return window_ && direct3d_ && !closing_;
+}
+
 // ------------------------------------------------------------------ run ---
 
 int D3dHost::run()
@@ -387,8 +423,15 @@ void D3dHost::renderFrame()
                 failWith("The Direct3D device was lost and cannot be reset", reset);
                 return;
             }
-            if (FAILED(restoreDeviceObjects())) {
-                fail("The game's Direct3D objects cannot be made again after the device was reset.");
+            failureName_.clear();
+            const HRESULT restored = restoreDeviceObjects();
+            if (FAILED(restored)) {
+                // As a refused reset: the game cannot go on without it.
+                const std::string text = "The Direct3D device was reset, but " +
+                                         (failureName_.empty() ? std::string("the game's Direct3D objects")
+                                                               : failureName_) +
+                                         " cannot be made again";
+                failWith(text.c_str(), restored);
                 return;
             }
         } else if (FAILED(level)) {
@@ -453,6 +496,8 @@ void D3dHost::releaseDevice()
 {
     ready_ = false;
     updateActivity();
+    if (!device_ && !direct3d_)
+        return;   // released already (a failure, then the close)
     if (device_) {
         invalidateDeviceObjects();
         deleteDeviceObjects();

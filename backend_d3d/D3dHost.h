@@ -41,9 +41,12 @@
 // change of display mode) stops the frame clock as a minimise does, and the
 // loop asks TestCooperativeLevel every 100 ms. Once the device can be reset:
 // invalidateDeviceObjects, Reset, restoreDeviceObjects, and the frames go
-// on; a Reset that answers D3DERR_DEVICELOST again waits on. Only a real
-// failure (of the reset, of restoring, of the device, or a hook's failing
-// frame) ends the game, with a message box saying what failed.
+// on; a Reset that answers D3DERR_DEVICELOST again waits on, and so does
+// a device creation that answers it (the screen locked while the game
+// starts: asked again every 100 ms before the first frame). Only a real
+// failure (of the creation, of the reset, of making an object again after
+// the reset, of the device, or a hook's failing frame) ends the game: the
+// device is released, then a message box says what failed.
 class D3dHost {
 public:
     D3dHost();
@@ -100,8 +103,12 @@ public:
 protected:
     // The host's own message handling (size, paint, close, destroy).
     LRESULT handleMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
-    // Shows a failure of the host: stderr and a message box.
+    // Shows a failure of the host: stderr and a message box. The device is
+    // released by then (a full-screen game has given the screen back) and
+    // the window is still there.
     virtual void reportFailure(const char* text);
+    // A hook that fails names what failed; the message box says it.
+    void nameFailure(const std::string& what) { failureName_ = what; }
     // The frame clock's source: QueryPerformanceCounter and its frequency.
     virtual int64_t counterTicks();
     virtual int64_t counterFrequency();
@@ -116,6 +123,7 @@ private:
 
     bool chooseDevice();
     HRESULT createDevice();
+    bool pauseWithoutDevice();
     // A frame, or while the device is lost a try to have it again. A real
     // failure is reported (message box) and closes the window.
     void renderFrame();
@@ -124,6 +132,8 @@ private:
     HRESULT resetDevice();
     void releaseDevice();
     void unregisterClass();
+    // Releases the device (leaving full screen), shows the text, closes
+    // the window; run then answers 1.
     void fail(const char* text);
     // fail with the text and Direct3D's answer.
     void failWith(const char* text, HRESULT result);
@@ -161,6 +171,7 @@ private:
     bool deviceLost_;
     int quitValue_;
     bool failed_;
+    std::string failureName_;
     int clientWidth_;
     int clientHeight_;
     float elapsedSeconds_;

@@ -14,11 +14,11 @@ D3dIndexBuffer::D3dIndexBuffer(bool dynamic, int count, IDirect3DIndexBuffer9* b
 // buffer out of the device's registry.
 D3dIndexBuffer::~D3dIndexBuffer() = default;
 
-void D3dIndexBuffer::restoreDeviceBuffer(IDirect3DDevice9* device)
+HRESULT D3dIndexBuffer::restoreDeviceBuffer(IDirect3DDevice9* device)
 {
     if (!device)
-        return;
-    storage_.restoreDeviceBuffer([this, device](IDirect3DIndexBuffer9** made) {
+        return E_FAIL;
+    return storage_.restoreDeviceBuffer([this, device](IDirect3DIndexBuffer9** made) {
         return device->CreateIndexBuffer(d3dBufferBytes<uint32_t>(count_), d3dBufferUsage(true), D3DFMT_INDEX32,
                                          D3DPOOL_DEFAULT, made, nullptr);
     });

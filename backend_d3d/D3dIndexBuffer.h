@@ -25,7 +25,8 @@ public:
     // Around a reset of the device, dynamic buffers only: the Direct3D
     // buffer is released; then made again and filled from the copy.
     void releaseDeviceBuffer() { storage_.releaseDeviceBuffer(); }
-    void restoreDeviceBuffer(IDirect3DDevice9* device);
+    // Answers Direct3D's refusal to make it again.
+    HRESULT restoreDeviceBuffer(IDirect3DDevice9* device);
 
 private:
     D3dBufferStorage<uint32_t, IDirect3DIndexBuffer9> storage_;

@@ -38,6 +38,7 @@ D3dTexture::D3dTexture(bool renderTarget, int width, int height, std::vector<uin
       surface_(surface),
       dirty_(false),
       lockRefusalReported_(false),
+      releasedForReset_(false),
       texels_(std::move(texels))
 {
     if (!renderTarget_)
@@ -94,24 +95,26 @@ void D3dTexture::releaseDeviceTexture()
         return;
     if (surface_)
         surface_->Release();
-    if (texture_)
+    if (texture_) {
         texture_->Release();
+        releasedForReset_ = true;
+    }
     surface_ = nullptr;
     texture_ = nullptr;
 }
 
-void D3dTexture::restoreDeviceTexture(IDirect3DDevice9* device)
+HRESULT D3dTexture::restoreDeviceTexture(IDirect3DDevice9* device)
 {
-    if (!renderTarget_ || texture_ || !device)
-        return;
+    if (!renderTarget_ || texture_)
+        return S_OK;
+    if (!device)
+        return E_FAIL;
     const HRESULT result = createRenderTarget(device, width_, height_, &texture_, &surface_);
-    if (FAILED(result)) {
-        std::fprintf(stderr, "racer_d3d: after the device's reset Direct3D refuses a render-target texture of "
-                             "%d x %d pixels (error 0x%08lX); it shows nothing\n",
-                     width_, height_, static_cast<unsigned long>(result));
-        return;
-    }
+    if (FAILED(result))
+        return releasedForReset_ ? result : S_OK;
+    releasedForReset_ = false;
     device->ColorFill(surface_, nullptr, 0);
+    return S_OK;
 }
 
 D3dTexture* createD3dTexture(bool renderTarget, const uint32_t* pixels, int width, int height)

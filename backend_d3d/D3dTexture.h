@@ -3,6 +3,8 @@
 
 #include "Texture.h"
 
+#include <windows.h>
+
 #include <cstdint>
 #include <vector>
 
@@ -36,10 +38,11 @@ public:
     // texture is in the managed pool, which Direct3D keeps): the Direct3D
     // texture and its surface are released; then made again, cleared to
     // transparent black as a new render target is. What was drawn into it
-    // before is gone: its picture comes from drawing. A texture Direct3D
-    // refuses again shows nothing (told on stderr).
+    // before is gone: its picture comes from drawing. restore answers
+    // Direct3D's refusal to make it again; a render target Direct3D had
+    // refused already is tried again and stays without, as it was.
     void releaseDeviceTexture();
-    void restoreDeviceTexture(IDirect3DDevice9* device);
+    HRESULT restoreDeviceTexture(IDirect3DDevice9* device);
 
 private:
     void upload(unsigned flags);
@@ -48,6 +51,8 @@ private:
     IDirect3DSurface9* surface_;
     bool dirty_;
     bool lockRefusalReported_;
+    // The Direct3D texture was released for a reset and is to be made again.
+    bool releasedForReset_;
     std::vector<uint32_t> texels_;
 };
 

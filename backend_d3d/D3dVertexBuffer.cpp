@@ -17,11 +17,11 @@ D3dVertexBuffer::D3dVertexBuffer(bool dynamic, int count, IDirect3DVertexBuffer9
 // buffer out of the device's registry.
 D3dVertexBuffer::~D3dVertexBuffer() = default;
 
-void D3dVertexBuffer::restoreDeviceBuffer(IDirect3DDevice9* device)
+HRESULT D3dVertexBuffer::restoreDeviceBuffer(IDirect3DDevice9* device)
 {
     if (!device)
-        return;
-    storage_.restoreDeviceBuffer([this, device](IDirect3DVertexBuffer9** made) {
+        return E_FAIL;
+    return storage_.restoreDeviceBuffer([this, device](IDirect3DVertexBuffer9** made) {
         return device->CreateVertexBuffer(d3dBufferBytes<Vertex>(count_), d3dBufferUsage(true), vertexFormat,
                                           D3DPOOL_DEFAULT, made, nullptr);
     });

@@ -35,7 +35,8 @@ public:
     // buffer is released; then made again on the device and filled from
     // the copy.
     void releaseDeviceBuffer() { storage_.releaseDeviceBuffer(); }
-    void restoreDeviceBuffer(IDirect3DDevice9* device);
+    // Answers Direct3D's refusal to make it again.
+    HRESULT restoreDeviceBuffer(IDirect3DDevice9* device);
 
 private:
     D3dBufferStorage<Vertex, IDirect3DVertexBuffer9> storage_;

@@ -1,9 +1,10 @@
 #ifndef QUORIN_TESTS_DIRECT3DHOOKS_H
 #define QUORIN_TESTS_DIRECT3DHOOKS_H
 
-// Test-only replacements of a real Direct3D 9 device's functions: the
-// entries of its function table (shared by every device of the process)
-// are replaced while a FunctionTableEntries lives and put back after. The
+// Test-only replacements of the functions of a real Direct3D 9 device or
+// Direct3D object: the entries of its function table (shared by every
+// object of its kind in the process) are replaced while a
+// FunctionTableEntries lives and put back after. The
 // program under test is not changed: what it calls is what Windows' own
 // device answers, except where a test says otherwise.
 //
@@ -12,6 +13,9 @@
 // LostDevice makes a device lose itself as a locked screen does: one
 // Present answers D3DERR_DEVICELOST, then TestCooperativeLevel and Reset
 // answer as the test plans before the real ones answer again.
+//
+// LostAtCreation makes the device lost before it exists: CreateDevice
+// answers as the test plans before the real one answers.
 #include <windows.h>
 #include <d3d9.h>
 
@@ -40,7 +44,7 @@ size_t slotOf(Member member)
 
 class FunctionTableEntries {
 public:
-    explicit FunctionTableEntries(IDirect3DDevice9* device) : table_(*reinterpret_cast<void***>(device)) {}
+    explicit FunctionTableEntries(IUnknown* object) : table_(*reinterpret_cast<void***>(object)) {}
     ~FunctionTableEntries()
     {
         for (size_t i = slots_.size(); i-- > 0;)
@@ -119,7 +123,9 @@ inline ULONG deviceReferences(IDirect3DDevice9* device)
 // Windows locks the screen): that Present answers D3DERR_DEVICELOST, the
 // next TestCooperativeLevel calls answer cooperativeAnswers in turn, the
 // next Reset calls resetAnswers in turn (without resetting), and then the
-// real functions answer again. One at a time.
+// real functions answer again. After the real Reset succeeded, the first
+// creation of the kind refusedAfterReset answers refusal instead (as when
+// the video memory is taken meanwhile). One at a time.
 class LostDevice {
 public:
     std::vector<HRESULT> cooperativeAnswers;
@@ -135,6 +141,9 @@ public:
     std::function<void(IDirect3DDevice9*)> atPresent;
     // Called at each planned TestCooperativeLevel answer.
     std::function<void()> whileLost;
+    enum class Kind { none, texture, vertexBuffer, indexBuffer };
+    Kind refusedAfterReset = Kind::none;
+    HRESULT refusal = D3DERR_OUTOFVIDEOMEMORY;
 
     // What happened.
     int presentsLost = 0;
@@ -145,6 +154,7 @@ public:
     int presentsAfterReset = 0;
     // Presents that Direct3D itself answered D3DERR_DEVICELOST.
     int realPresentsLost = 0;
+    int refusedCreations = 0;
 
     explicit LostDevice(IDirect3DDevice9* device) : entries_(device)
     {
@@ -155,6 +165,12 @@ public:
             slotOf(&IDirect3DDevice9::TestCooperativeLevel), reinterpret_cast<void*>(&cooperative)));
         realReset_ = reinterpret_cast<Reset>(
             entries_.replace(slotOf(&IDirect3DDevice9::Reset), reinterpret_cast<void*>(&reset)));
+        realCreateTexture_ = reinterpret_cast<CreateTexture>(
+            entries_.replace(slotOf(&IDirect3DDevice9::CreateTexture), reinterpret_cast<void*>(&createTexture)));
+        realCreateVertexBuffer_ = reinterpret_cast<CreateVertexBuffer>(entries_.replace(
+            slotOf(&IDirect3DDevice9::CreateVertexBuffer), reinterpret_cast<void*>(&createVertexBuffer)));
+        realCreateIndexBuffer_ = reinterpret_cast<CreateIndexBuffer>(entries_.replace(
+            slotOf(&IDirect3DDevice9::CreateIndexBuffer), reinterpret_cast<void*>(&createIndexBuffer)));
     }
     ~LostDevice() { current_ = nullptr; }
 
@@ -165,6 +181,21 @@ private:
     typedef HRESULT(WINAPI* Present)(IDirect3DDevice9*, const RECT*, const RECT*, HWND, const RGNDATA*);
     typedef HRESULT(WINAPI* Cooperative)(IDirect3DDevice9*);
     typedef HRESULT(WINAPI* Reset)(IDirect3DDevice9*, D3DPRESENT_PARAMETERS*);
+    typedef HRESULT(WINAPI* CreateTexture)(IDirect3DDevice9*, UINT, UINT, UINT, DWORD, D3DFORMAT, D3DPOOL,
+                                           IDirect3DTexture9**, HANDLE*);
+    typedef HRESULT(WINAPI* CreateVertexBuffer)(IDirect3DDevice9*, UINT, DWORD, DWORD, D3DPOOL,
+                                                IDirect3DVertexBuffer9**, HANDLE*);
+    typedef HRESULT(WINAPI* CreateIndexBuffer)(IDirect3DDevice9*, UINT, DWORD, D3DFORMAT, D3DPOOL,
+                                               IDirect3DIndexBuffer9**, HANDLE*);
+
+    // This creation is the one to refuse.
+    bool refuses(Kind kind)
+    {
+        if (kind != refusedAfterReset || refusedCreations > 0 || realResets.empty() || realResets.back() != D3D_OK)
+            return false;
+        ++refusedCreations;
+        return true;
+    }
 
     static HRESULT WINAPI present(IDirect3DDevice9* device, const RECT* source, const RECT* dest, HWND window,
                                   const RGNDATA* dirty)
@@ -211,12 +242,39 @@ private:
         self.realResets.push_back(result);
         return result;
     }
+    static HRESULT WINAPI createTexture(IDirect3DDevice9* device, UINT width, UINT height, UINT levels, DWORD usage,
+                                        D3DFORMAT format, D3DPOOL pool, IDirect3DTexture9** made, HANDLE* shared)
+    {
+        LostDevice& self = *current_;
+        if (self.refuses(Kind::texture))
+            return self.refusal;
+        return self.realCreateTexture_(device, width, height, levels, usage, format, pool, made, shared);
+    }
+    static HRESULT WINAPI createVertexBuffer(IDirect3DDevice9* device, UINT bytes, DWORD usage, DWORD format,
+                                             D3DPOOL pool, IDirect3DVertexBuffer9** made, HANDLE* shared)
+    {
+        LostDevice& self = *current_;
+        if (self.refuses(Kind::vertexBuffer))
+            return self.refusal;
+        return self.realCreateVertexBuffer_(device, bytes, usage, format, pool, made, shared);
+    }
+    static HRESULT WINAPI createIndexBuffer(IDirect3DDevice9* device, UINT bytes, DWORD usage, D3DFORMAT format,
+                                            D3DPOOL pool, IDirect3DIndexBuffer9** made, HANDLE* shared)
+    {
+        LostDevice& self = *current_;
+        if (self.refuses(Kind::indexBuffer))
+            return self.refusal;
+        return self.realCreateIndexBuffer_(device, bytes, usage, format, pool, made, shared);
+    }
 
     static LostDevice* current_;
     FunctionTableEntries entries_;
     Present realPresent_ = nullptr;
     Cooperative realCooperative_ = nullptr;
     Reset realReset_ = nullptr;
+    CreateTexture realCreateTexture_ = nullptr;
+    CreateVertexBuffer realCreateVertexBuffer_ = nullptr;
+    CreateIndexBuffer realCreateIndexBuffer_ = nullptr;
     bool armed_ = false;
     bool lost_ = false;
     size_t nextCooperative_ = 0;
@@ -224,6 +282,55 @@ private:
 };
 
 inline LostDevice* LostDevice::current_ = nullptr;
+
+// While it lives, the Direct3D object's next CreateDevice calls answer
+// answers in turn (making no device), as when the screen is locked while
+// the program starts; then the real CreateDevice answers again.
+class LostAtCreation {
+public:
+    std::vector<HRESULT> answers;
+    // Called at each planned answer.
+    std::function<void()> atPlannedAnswer;
+
+    // What happened: the time of every call, and the real one's answer.
+    std::vector<ULONGLONG> callTimes;
+    std::vector<HRESULT> realAnswers;
+
+    explicit LostAtCreation(IDirect3D9* direct3d) : entries_(direct3d)
+    {
+        current_ = this;
+        realCreate_ = reinterpret_cast<Create>(
+            entries_.replace(slotOf(&IDirect3D9::CreateDevice), reinterpret_cast<void*>(&create)));
+    }
+    ~LostAtCreation() { current_ = nullptr; }
+
+private:
+    typedef HRESULT(WINAPI* Create)(IDirect3D9*, UINT, D3DDEVTYPE, HWND, DWORD, D3DPRESENT_PARAMETERS*,
+                                    IDirect3DDevice9**);
+
+    static HRESULT WINAPI create(IDirect3D9* direct3d, UINT adapter, D3DDEVTYPE type, HWND window, DWORD flags,
+                                 D3DPRESENT_PARAMETERS* parameters, IDirect3DDevice9** made)
+    {
+        LostAtCreation& self = *current_;
+        self.callTimes.push_back(GetTickCount64());
+        if (self.next_ < self.answers.size()) {
+            if (self.atPlannedAnswer)
+                self.atPlannedAnswer();
+            *made = nullptr;
+            return self.answers[self.next_++];
+        }
+        const HRESULT result = self.realCreate_(direct3d, adapter, type, window, flags, parameters, made);
+        self.realAnswers.push_back(result);
+        return result;
+    }
+
+    static LostAtCreation* current_;
+    FunctionTableEntries entries_;
+    Create realCreate_ = nullptr;
+    size_t next_ = 0;
+};
+
+inline LostAtCreation* LostAtCreation::current_ = nullptr;
 
 // Watches, from a thread of its own, for a message box (a dialog) with the
 // given title; keeps its text and presses its OK button, as the player
