@@ -49,6 +49,8 @@ cases=(
   "pass  -  -                   --gtest_filter=Probe.First"
   "pass  -  -                   --gtest_list_tests"
   "fail  w  -                   --gtest_filter=NoSuch.Test"
+  "fail  -  -                   --gtest_filter=Probe.First:Probe.Third"
+  "pass  -  -                   --gtest_filter=Probe.First:Probe.Sec*-Probe.Third"
   "fail  -  -                   --gtest_filter=NoSuch.* --gtest_list_tests"
   "fail  -  fail                --gtest_filter=Probe.Second"
   "fail  w  exit                "

@@ -20,7 +20,8 @@
 # - a listing (--gtest_list_tests) names at least one test suite;
 # - any other run ends with Google Test's closing summary
 #   ("[==========] N tests from M test suites ran." and "[  PASSED  ] K
-#   tests.") with N at least 1: a filter that selects no test fails;
+#   tests.") with N at least 1: a filter that selects no test fails, and
+#   so does one that names a test (no wildcard) that did not run;
 # - no test was skipped: status 77 (ctest's SKIP_RETURN_CODE of the tests
 #   gtest_discover_tests registers) for a person running a test by hand, a
 #   failure when QUORIN_NO_SKIP is set, as tools/test.sh does.
@@ -63,6 +64,22 @@ gtest_verdict() {
     fi
     if [ "$ran" -eq 0 ]; then
         echo "gtest: $name ran no test (${*:-no arguments}): a filter that selects nothing?" >&2
+        gtest_status=1
+        return
+    fi
+    # Each test the filter names exactly (no wildcard) must have run.
+    local filter="" pattern missing=""
+    for arg in "$@"; do
+        case "$arg" in --gtest_filter=*) filter="${arg#--gtest_filter=}" ;; esac
+    done
+    local IFS=:
+    for pattern in ${filter%%-*}; do
+        case "$pattern" in *'*'* | *'?'* | '') continue ;; esac
+        grep -F -x -q "[ RUN      ] $pattern" <<<"$text" || missing+=" $pattern"
+    done
+    unset IFS
+    if [ -n "$missing" ]; then
+        echo "gtest: $name did not run the test(s) its filter names:$missing" >&2
         gtest_status=1
         return
     fi
