@@ -22,9 +22,10 @@
 #   ("[==========] N tests from M test suites ran." and "[  PASSED  ] K
 #   tests.") with N at least 1: a filter that selects no test fails, and
 #   so does one that names a test (no wildcard) that did not run;
-# - no test was skipped: status 77 (ctest's SKIP_RETURN_CODE of the tests
-#   gtest_discover_tests registers) for a person running a test by hand, a
-#   failure when QUORIN_NO_SKIP is set, as tools/test.sh does.
+# - no test was skipped: status 77 for a person running a test by hand
+#   (ctest shows a case it runs by name as skipped; a whole program's
+#   entry, which has no skip code, fails), a failure when QUORIN_NO_SKIP
+#   is set, as tools/test.sh does.
 # Whatever fails says why on the standard error, and gtest_status is 1.
 
 gtest_verdict() {
