@@ -9,10 +9,12 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 JOBS="${QUORIN_JOBS:-$(nproc)}"
-# Here nothing may be missing: a test that would be skipped for a tool not
-# installed or a program not built (exit 77, or GTEST_SKIP) fails instead
-# (tests/skip.sh, tests/support/SkipMissing.h), so that a dropped install
-# step cannot pass for a green run. Run by hand, such a test is skipped.
+# Here nothing may be missing or skipped: a test that would be skipped for
+# a tool not installed or a program not built (exit 77, or GTEST_SKIP)
+# fails instead (tests/skip.sh, tests/support/SkipMissing.h,
+# tests/runner/NoSkip.cpp and verdict.sh), so that a dropped install step
+# or a test's missing setting cannot pass for a green run. Run by hand,
+# such a test is skipped.
 export QUORIN_NO_SKIP=1
 bash tools/install-deps.sh
 cmake -S . -B build/test -G Ninja -DCMAKE_BUILD_TYPE=Debug -DQUORIN_SANITIZE=ON >/dev/null

@@ -16,6 +16,7 @@ set -u
 here="$(cd "$(dirname "$0")" && pwd)"
 source "$here/../xvfb/xvfb.sh"
 source "$here/../xvfb/wine.sh"
+source "$here/../runner/verdict.sh"
 root="$1" program="$2"
 source "$here/../skip.sh"
 command -v twm >/dev/null || skip_test wine-minimise "twm is not installed"
@@ -56,7 +57,10 @@ trap 'kill $wm 2>/dev/null; wine_stop; xvfb_stop; rm -rf "$work"' EXIT
 done_file="$work/done"
 # Through exit_code.exe, for the exit code Windows gave it (tests/xvfb/wine.sh).
 code="$work/exit-code"
+# Judged as every Google Test run is (tests/runner/verdict.sh).
+premature="$work/premature"
 QUORIN_WINDOW_MANAGER=twm QUORIN_MINIMISE_DONE="$(wine_path "$done_file")" \
+    TEST_PREMATURE_EXIT_FILE="$(wine_path "$premature")" \
     wine "$(dirname "$program")/exit_code.exe" "$(wine_path "$code")" "$(wine_path "$program")" \
     --gtest_filter=D3dHost.AMinimiseByTheWindowManagerStopsTheClock >"$log" 2>&1 </dev/null &
 pid=$!
@@ -73,6 +77,6 @@ xdotool windowfocus "$wid" 2>/dev/null
 touch "$done_file"
 xvfb_wait_exit "$pid" 120
 status=$(wine_exit_status "$code" $?)
-[ $status -eq 0 ] || fail "exit status $status"
-grep -q "\[  PASSED  \] 1 test" "$log" && ! grep -q "SKIPPED" "$log" || fail "the test did not run and pass"
+gtest_verdict "$(basename "$program")" "$status" "$log" "$premature"
+[ "$gtest_status" -eq 0 ] || fail "exit status $status, counted as $gtest_status"
 echo "wine-minimise: minimised and restored by twm; the frame clock stopped meanwhile"

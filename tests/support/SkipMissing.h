@@ -1,7 +1,9 @@
 // Skipping a test for something missing on this machine (a package's file,
 // a build product): skipped for a person running the tests by hand, a
 // failure under tools/test.sh, which sets QUORIN_NO_SKIP (CI: nothing may
-// be missing there). Use in a test body or SetUp.
+// be missing there), saying what is missing. Use in a test body or SetUp.
+// (Any other skip fails there too: tests/runner/NoSkip.cpp and the
+// launcher's verdict, tests/runner/verdict.sh.)
 #pragma once
 
 #include <gtest/gtest.h>

@@ -16,8 +16,9 @@
 #
 # xvfb_start sets LIBGL_ALWAYS_SOFTWARE=1 so OpenGL runs on llvmpipe, the
 # same on every machine. XVFB_SCREEN (default 1024x768x24) sets the screen.
-# For one command under Xvfb and its exit status, tests/xvfb/run.sh does it
-# all; tests/xvfb/window-test.sh checks a windowed program from start to exit.
+# For one Google Test program under Xvfb and its judged status,
+# tests/xvfb/run.sh does it all; tests/xvfb/window-test.sh checks a
+# windowed program from start to exit.
 
 XVFB_DIR="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
 XVFB_PID=""

@@ -6,12 +6,12 @@
 #
 #     tools/windows/wine-run.sh WINE program.exe [arguments]
 #
-# A run counts only when the framework says it ran to its end: a listing
-# (--gtest_list_tests) must exit with status 0 and name at least one test
-# suite, any other run with status 0 must end with Google Test's closing
-# summary ("[==========] N tests from M test suites ran." and
-# "[  PASSED  ] N tests."). A program that ended with status 0 without it
-# (a crash handled somewhere, an exit from a static constructor) fails.
+# The run is judged as natively (tests/runner/verdict.sh): status 0 counts
+# only when the framework says it ran to its end (its premature-exit file
+# gone, a listing naming a test suite, the closing summary of at least one
+# test run, no test skipped). A program that ended with status 0 without
+# that (an exit in the code under test, a filter that selects nothing)
+# fails.
 #
 # One failure of Wine itself is told apart: a start that Wine could not
 # map the page every Windows process has at 0x7ffe0000 ("failed to map the
@@ -28,14 +28,11 @@
 # The standard output is passed on as it comes (through tee, kept to look
 # at), the standard error once the program has ended.
 set -u
+source "$(dirname "${BASH_SOURCE[0]}")/../../tests/runner/verdict.sh"
 [ $# -ge 2 ] || { echo "usage: wine-run.sh WINE program.exe [arguments]" >&2; exit 64; }
 wine="$1"
 shift
 program="$(basename "$1")"
-listing=0
-for arg in "$@"; do
-    [ "$arg" = --gtest_list_tests ] && listing=1
-done
 
 # The error channel that reports the failed mapping, on top of whatever the
 # caller chose (tools/windows/test.sh turns every other message off).
@@ -65,10 +62,12 @@ trap 'exit 143' TERM INT
 # did not get so far) the Unix status stands.
 launcher="$(dirname "$1")/exit_code.exe"
 winpath() { echo "Z:${1//\//\\}"; }
+# Google Test's premature-exit file, named for Windows.
+export TEST_PREMATURE_EXIT_FILE="$(winpath "$work/premature")"
 run_once() {
     : >"$work/out"
     : >"$work/err"
-    rm -f "$work/code"
+    rm -f "$work/code" "$work/premature"
     err_shown=0
     if [ -f "$launcher" ]; then
         local program_path="$1"
@@ -113,17 +112,5 @@ if wine_failed_to_map; then
     run_once "$@"
 fi
 
-if [ "$status" -eq 0 ]; then
-    if [ $listing = 1 ]; then
-        # Suite lines of a listing: "Suite." or "Suite/0.  # TypeParam = ...".
-        grep -E -q $'^[A-Za-z_][^ ]*\\.( +#.*)?\r?$' "$work/out" || {
-            echo "wine-run: $program listed no test (status 0): no listing" >&2
-            status=1
-        }
-    elif ! grep -E -q '^\[==========\] [0-9]+ tests? from [0-9]+ test (suites?|cases?) ran\.' "$work/out" ||
-         ! grep -E -q '^\[  PASSED  \] [0-9]+ tests?\.' "$work/out"; then
-        echo "wine-run: $program ended with status 0 without Google Test's closing summary: its run did not end as a test run ends" >&2
-        status=1
-    fi
-fi
-exit "$status"
+gtest_verdict "$program" "$status" "$work/out" "$work/premature" "${@:2}"
+exit "$gtest_status"
