@@ -38,18 +38,30 @@ void eachPixel(const RgbPicture& picture, const RgbPicture::Region& region, Visi
 
 } // namespace
 
-double RgbPicture::meanDifference(const RgbPicture& other, const Region& region) const
+double RgbPicture::meanBlockDifference(const RgbPicture& other, const Region& region, int block) const
 {
-    if (width != other.width || height != other.height || empty())
+    if (width != other.width || height != other.height || empty() || block < 1)
         return 255.0;
     double sum = 0.0;
     long count = 0;
-    eachPixel(*this, region, [&](int x, int y, const uint8_t* p) {
-        const uint8_t* q = other.at(x, y);
-        for (int c = 0; c < 3; ++c)
-            sum += std::abs(int(p[c]) - int(q[c]));
-        count += 3;
-    });
+    for (int by = std::max(0, region.y0); by < std::min(height, region.y1); by += block) {
+        for (int bx = std::max(0, region.x0); bx < std::min(width, region.x1); bx += block) {
+            const Region cell = {"", bx, by, std::min(bx + block, region.x1), std::min(by + block, region.y1)};
+            long mine[3] = {0, 0, 0}, theirs[3] = {0, 0, 0};
+            long pixels = 0;
+            eachPixel(*this, cell, [&](int x, int y, const uint8_t* p) {
+                const uint8_t* q = other.at(x, y);
+                for (int c = 0; c < 3; ++c) {
+                    mine[c] += p[c];
+                    theirs[c] += q[c];
+                }
+                ++pixels;
+            });
+            for (int c = 0; c < 3; ++c)
+                sum += std::abs(mine[c] - theirs[c]) / static_cast<double>(pixels);
+            count += 3;
+        }
+    }
     return count ? sum / count : 255.0;
 }
 

@@ -22,9 +22,13 @@ struct RgbPicture {
     bool empty() const { return rgb.empty(); }
     const uint8_t* at(int x, int y) const { return &rgb[(static_cast<size_t>(y) * width + x) * 3]; }
 
-    // The mean absolute difference of the channels over the region (0-255);
-    // 255 when the pictures are of different sizes.
-    double meanDifference(const RgbPicture& other, const Region& region) const;
+    // The region cut into blocks of block x block pixels: the mean over the
+    // blocks and channels of the absolute difference of the two pictures'
+    // mean colours there (0-255); 255 when the pictures are of different
+    // sizes. A shift of a pixel or less, or another texel picked where a
+    // texture is drawn small, changes little; another colour or brightness
+    // of what is drawn changes it by as much.
+    double meanBlockDifference(const RgbPicture& other, const Region& region, int block) const;
     // The standard deviation of the brightness over the region: 0 for one
     // flat colour (a black or cleared screen).
     double brightnessDeviation(const Region& region) const;

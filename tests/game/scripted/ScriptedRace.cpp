@@ -59,19 +59,17 @@ int quickestCrashKey(const Ship& ship, int player, float frameSeconds)
 
 RaceViewRegions raceViewRegions(int players, int player)
 {
-    // The 640 x 480 window; a two-player view is its half, the same
-    // layout squeezed to half the height.
-    const int top = players == 2 && player == 2 ? 240 : 0;
-    const int height = players == 2 ? 240 : 480;
-    auto at = [&](const char* name, int x0, int y0, int x1, int y1) {
-        return RgbPicture::Region{name, x0, top + y0 * height / 480, x1, top + y1 * height / 480};
-    };
-    RaceViewRegions regions;
-    regions.trackAhead = at("the track ahead", 120, 250, 520, 350);
-    regions.trackBeside = at("the track beside the ship", 0, 360, 220, 435);
-    regions.figures = at("the figures", 0, 420, 640, 480);
-    regions.belowTopBar = at("the view below the top bar", 0, 40, 640, 480);
-    return regions;
+    // The 640 x 480 window, as the views lay it out.
+    if (players == 1)
+        return {{"the track ahead of the ship", 120, 300, 520, 356},
+                {"the track beside the ship", 0, 360, 220, 436},
+                {"the figures", 0, 440, 640, 480},
+                {"the view below the top bar", 0, 40, 640, 480}};
+    const int top = player == 2 ? 240 : 0;
+    return {{"the track under the ship", 120, top + 190, 520, top + 210},
+            {"the track beside the ship", 0, top + 175, 200, top + 210},
+            {"the figures", 0, top + 212, 640, top + 240},
+            {"the view below the top bar", 0, top + 20, 640, top + 240}};
 }
 
 std::string raceMissingFrom(const RgbPicture& picture, int players)
@@ -84,7 +82,7 @@ std::string raceMissingFrom(const RgbPicture& picture, int players)
     for (int player = 1; player <= players; ++player) {
         const RaceViewRegions regions = raceViewRegions(players, player);
         const double white = picture.whiteShare(regions.figures);
-        for (const RgbPicture::Region* track : {&regions.trackAhead, &regions.trackBeside}) {
+        for (const RgbPicture::Region* track : {&regions.trackByTheShip, &regions.trackBeside}) {
             const double deviation = picture.brightnessDeviation(*track);
             if (deviation < 12.0) {
                 std::snprintf(measure, sizeof measure,

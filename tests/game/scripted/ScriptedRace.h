@@ -38,12 +38,14 @@ private:
     int key_ = 0;
 };
 
-// Where a race view shows what: the track ahead of the ship and beside
-// it (left of the widest ship), the panel of figures at its foot, and the
-// view as a whole below the top bar. One player: the window; two: its
-// upper or lower half (player 1 or 2), the same layout at half the height.
+// Where a race view shows what: the track by the ship (ahead of it with
+// one player; under it in a two-player view, whose half-height window
+// draws the rows ahead a few pixels high), the track beside the ship
+// (left of the widest ship), the panel of figures at the view's foot, and
+// the view as a whole below the top bar. One player: the window; two: its
+// upper or lower half (player 1 or 2).
 struct RaceViewRegions {
-    RgbPicture::Region trackAhead;
+    RgbPicture::Region trackByTheShip;
     RgbPicture::Region trackBeside;
     RgbPicture::Region figures;
     RgbPicture::Region belowTopBar;
