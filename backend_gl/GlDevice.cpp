@@ -234,7 +234,7 @@ int GlDevice::run(int width, int height, bool fullscreen, const std::string& tit
 
 void GlDevice::stepFrame()
 {
-    const float elapsed = clock_.tick(SDL_GetTicks());
+    const float elapsed = clock_.tick(ticks());
     primitivesDrawn_ = 0;
     beginFrame();
     renderTarget_ = nullptr;
@@ -244,6 +244,11 @@ void GlDevice::stepFrame()
     if (console_)
         console_->draw(elapsed);
     endFrame();
+}
+
+uint32_t GlDevice::ticks()
+{
+    return SDL_GetTicks();
 }
 
 void GlDevice::pollEvents()

@@ -117,6 +117,10 @@ public:
 
     const ResourceRegistry& resources() const { return resources_; }
 
+protected:
+    // The frame clock's source: SDL's millisecond tick count.
+    virtual uint32_t ticks();
+
 private:
     // The current stage is above 0 while OpenGL has only one unit (no
     // multitexture): texture calls for that stage are not carried out.

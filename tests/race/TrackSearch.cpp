@@ -13,7 +13,7 @@
 #include <unordered_map>
 #include <vector>
 
-struct SearchPath
+struct SearchedPath
 {
     Ship ship;
     float clock;
@@ -42,7 +42,7 @@ static uint64_t placeKey(const Ship& ship)
 
 // Better paths first: further along by whole rows, then more jumps kept,
 // then further along.
-static bool ahead(const SearchPath& a, const SearchPath& b)
+static bool ahead(const SearchedPath& a, const SearchedPath& b)
 {
     const int rowA = noseRow(a.ship), rowB = noseRow(b.ship);
     if (rowA != rowB)
@@ -65,7 +65,7 @@ static int laneOf(const Ship& ship)
     return (across * 16 + jumps) * 2 + (ship.jumping() ? 1 : 0);
 }
 
-static void keepBest(std::vector<SearchPath>& paths, std::size_t width)
+static void keepBest(std::vector<SearchedPath>& paths, std::size_t width)
 {
     if (paths.size() <= width)
         return;
@@ -79,7 +79,7 @@ static void keepBest(std::vector<SearchPath>& paths, std::size_t width)
         order[i] = i;
     std::stable_sort(order.begin(), order.end(),
                      [&](std::size_t a, std::size_t b) { return rankInLane[a] < rankInLane[b]; });
-    std::vector<SearchPath> kept;
+    std::vector<SearchedPath> kept;
     kept.reserve(width);
     for (std::size_t i = 0; i < width; ++i)
         kept.push_back(std::move(paths[order[i]]));
@@ -93,9 +93,9 @@ TrackSearchResult searchTrack(const Ship& start, const TrackSearchOptions& optio
     const float savedElapsed = game->lastElapsed;
     TrackSearchResult result;
 
-    std::vector<SearchPath> beam;
-    beam.push_back(SearchPath{start, game->clock, std::string()});
-    std::vector<SearchPath> next;
+    std::vector<SearchedPath> beam;
+    beam.push_back(SearchedPath{start, game->clock, std::string()});
+    std::vector<SearchedPath> next;
     std::unordered_map<uint64_t, std::size_t> seen;
 
     static const int steers[3] = {0, Key::left, Key::right};
@@ -107,12 +107,12 @@ TrackSearchResult searchTrack(const Ship& start, const TrackSearchOptions& optio
     for (int round = 0; round < maxIntervals && !beam.empty(); ++round) {
         next.clear();
         seen.clear();
-        for (const SearchPath& path : beam) {
+        for (const SearchedPath& path : beam) {
             for (int jump = 0; jump < 2; ++jump) {
                 if (jump && (path.ship.jumping() || path.ship.jumpsLeft < 1 || path.ship.raceClock < 0.0f))
                     continue;
                 for (int s = 0; s < 3; ++s) {
-                    SearchPath child{path.ship, path.clock, path.inputs};
+                    SearchedPath child{path.ship, path.clock, path.inputs};
                     child.inputs.push_back(letters[jump][s]);
                     game->clock = child.clock;
                     bool alive = true;

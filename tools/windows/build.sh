@@ -5,6 +5,11 @@
 # Programs and test .exe files land in build/windows/bin, beside quorin.zip.
 #
 # Environment: QUORIN_JOBS  parallel compile jobs (default: nproc)
+#              QUORIN_GL_RACE_FRAMES  where racer_gl's scripted race frames
+#                are, for racer_d3d's to be compared with (default: those
+#                of the native test build, build/test, which tools/test.sh
+#                runs first); the test also takes it from its environment
+#                when it runs
 set -euo pipefail
 
 ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)"
@@ -26,6 +31,7 @@ mkdir -p "$BUILD"
 cmake -S "$ROOT" -B "$BUILD" -G Ninja \
   -DCMAKE_TOOLCHAIN_FILE="$ROOT/cmake/mingw-w64-x86_64.cmake" \
   -DQUORIN_WINDOWS_PREFIX="$PREFIX" \
+  -DQUORIN_GL_RACE_FRAMES="${QUORIN_GL_RACE_FRAMES:-$ROOT/build/test/shots/racer_gl-race}" \
   -DCMAKE_BUILD_TYPE=Release >"$BUILD/configure.log" 2>&1 || {
   tail -n 40 "$BUILD/configure.log" >&2
   die "configuring build/windows failed (log: $BUILD/configure.log)"
