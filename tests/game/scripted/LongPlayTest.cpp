@@ -26,7 +26,6 @@
 
 #include <gtest/gtest.h>
 
-#include <chrono>
 #include <cstdio>
 #include <memory>
 #include <string>
@@ -48,8 +47,6 @@ namespace {
 
 const uint32_t frameMilliseconds = 20;
 const float frameSeconds = static_cast<float>(frameMilliseconds) * 0.001f;
-const int giveUpAfterFrames = 60000;
-const double giveUpAfterSeconds = 520.0;
 // The memory after the tenth race may exceed that after the second by this
 // share: what the allocators and the drivers may still settle (under a
 // megabyte in a Release build, some five under AddressSanitizer or Wine).
@@ -75,10 +72,10 @@ std::vector<Race> races = {
     {1, false}, {2, false}, {1, false}, {2, false}, {1, false},
 };
 
-ScriptedSteps steps;
-bool quitByScript = false;
-std::string gaveUpAt;
-std::chrono::steady_clock::time_point startedAt;
+// A game that never gets where the script goes is given up after so many
+// frames or seconds instead of hanging.
+ScriptedRun run(60000, 520.0);
+ScriptedSteps& steps = run.steps;
 
 // Races begun so far, counted as race scenes come on the screen.
 int racesBegun = 0;
@@ -224,41 +221,25 @@ void addRace(ScriptedDevice& device, int number)
 
 void play(ScriptedDevice& device, float)
 {
-    if (quitByScript)
+    if (run.quitByScript())
         return;
     if (device.frames() == 1) {
         for (int number = 1; number <= static_cast<int>(races.size()); ++number)
             addRace(device, number);
     }
     countRaces();
-    steps.frame();
-    const double seconds =
-        std::chrono::duration<double>(std::chrono::steady_clock::now() - startedAt).count();
-    if (!steps.finished() && (device.frames() > giveUpAfterFrames || seconds > giveUpAfterSeconds))
-        gaveUpAt = steps.current() + " (frame " + std::to_string(device.frames()) + ", " +
-                   std::to_string(static_cast<int>(seconds)) + " s)";
-    if (steps.finished() || !gaveUpAt.empty()) {
-        quitByScript = true;
-        device.requestQuit();
-    }
+    run.frame(device);
 }
 
 } // namespace
 
 TEST(LongPlay, ElevenRacesInOneProcessEachDrawnWithoutGrowingMemory)
 {
-    startedAt = std::chrono::steady_clock::now();
-    ScriptedDevice::setScript(play);
-    ScriptedDevice::setFixedFrameTime(frameMilliseconds);
-    Game* game = Game::instance();
-    const int result = game->run(640, 480, false, "Quorin", false, true);
-    const bool contentFailed = game->contentFailed();
-    destroyGame();
-    ASSERT_EQ(result, 0);
-    ASSERT_FALSE(contentFailed) << "quorin.zip is read from the working directory";
-    ASSERT_TRUE(quitByScript) << "the program ended before the script did, at " << steps.current();
+    ASSERT_EQ(run.play(play, frameMilliseconds), 0);
+    ASSERT_FALSE(run.contentFailed()) << "quorin.zip is read from the working directory";
+    ASSERT_TRUE(run.quitByScript()) << "the program ended before the script did, at " << steps.current();
     EXPECT_EQ(searchFailure, "");
-    ASSERT_EQ(gaveUpAt, "") << "the game did not get there";
+    ASSERT_EQ(run.gaveUpAt(), "") << "the game did not get there";
 
     EXPECT_EQ(racesBegun, static_cast<int>(races.size()));
     EXPECT_TRUE(levelWon) << "race 1 won its level, and race 2 was on the next with the same ships";

@@ -22,7 +22,6 @@
 
 #include <gtest/gtest.h>
 
-#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
@@ -31,9 +30,6 @@ namespace {
 
 const uint32_t frameMilliseconds = 20;
 const float frameSeconds = static_cast<float>(frameMilliseconds) * 0.001f;
-// A game that never gets where the script goes ends here instead of hanging.
-const int giveUpAfterFrames = 20000;
-const double giveUpAfterSeconds = 400.0;
 
 struct RaceFrame {
     const char* name;
@@ -43,11 +39,11 @@ struct RaceFrame {
 };
 RaceFrame raceFrames[2] = {{"one-player", 1, {}, {}}, {"two-player", 2, {}, {}}};
 
-ScriptedSteps steps;
-bool quitByScript = false;
-std::string gaveUpAt;
+// A game that never gets where the script goes is given up after so many
+// frames or seconds instead of hanging.
+ScriptedRun run(20000, 400.0);
+ScriptedSteps& steps = run.steps;
 LosingSteer losing;
-std::chrono::steady_clock::time_point startedAt;
 
 // The frame and the state of the race it shows.
 std::string momentText(int frame)
@@ -107,37 +103,21 @@ void addSteps(ScriptedDevice& device)
 
 void play(ScriptedDevice& device, float)
 {
-    if (quitByScript)
+    if (run.quitByScript())
         return;
     if (device.frames() == 1)
         addSteps(device);
-    steps.frame();
-    const double seconds =
-        std::chrono::duration<double>(std::chrono::steady_clock::now() - startedAt).count();
-    if (!steps.finished() && (device.frames() > giveUpAfterFrames || seconds > giveUpAfterSeconds))
-        gaveUpAt = steps.current() + " (frame " + std::to_string(device.frames()) + ", " +
-                   std::to_string(static_cast<int>(seconds)) + " s)";
-    if (steps.finished() || !gaveUpAt.empty()) {
-        quitByScript = true;
-        device.requestQuit();
-    }
+    run.frame(device);
 }
 
 } // namespace
 
 TEST(RaceFrames, TheSameScriptedRaceIsPlayedAndDrawn)
 {
-    startedAt = std::chrono::steady_clock::now();
-    ScriptedDevice::setScript(play);
-    ScriptedDevice::setFixedFrameTime(frameMilliseconds);
-    Game* game = Game::instance();
-    const int result = game->run(640, 480, false, "Quorin", false, true);
-    const bool contentFailed = game->contentFailed();
-    destroyGame();
-    ASSERT_EQ(result, 0);
-    ASSERT_FALSE(contentFailed) << "quorin.zip is read from the working directory";
-    ASSERT_TRUE(quitByScript) << "the program ended before the script did, at " << steps.current();
-    ASSERT_EQ(gaveUpAt, "") << "the game did not get there";
+    ASSERT_EQ(run.play(play, frameMilliseconds), 0);
+    ASSERT_FALSE(run.contentFailed()) << "quorin.zip is read from the working directory";
+    ASSERT_TRUE(run.quitByScript()) << "the program ended before the script did, at " << steps.current();
+    ASSERT_EQ(run.gaveUpAt(), "") << "the game did not get there";
 
     for (const RaceFrame& frame : raceFrames) {
         const std::string file = shotPath(std::string(QUORIN_PROGRAM) + "-race/" + frame.name + ".ppm");

@@ -124,3 +124,28 @@ std::string shotPath(const std::string& name)
 {
     return hostPath(std::string(QUORIN_SHOTS_DIR) + "/" + name);
 }
+
+int ScriptedRun::play(ScriptedDevice::Script script, uint32_t frameMilliseconds)
+{
+    startedAt_ = std::chrono::steady_clock::now();
+    ScriptedDevice::setScript(script);
+    ScriptedDevice::setFixedFrameTime(frameMilliseconds);
+    Game* game = Game::instance();
+    const int result = game->run(640, 480, false, "Quorin", false, true);
+    contentFailed_ = game->contentFailed();
+    destroyGame();
+    return result;
+}
+
+void ScriptedRun::frame(ScriptedDevice& device)
+{
+    steps.frame();
+    const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - startedAt_).count();
+    if (!steps.finished() && (device.frames() > giveUpAfterFrames_ || seconds > giveUpAfterSeconds_))
+        gaveUpAt_ = steps.current() + " (frame " + std::to_string(device.frames()) + ", " +
+                    std::to_string(static_cast<int>(seconds)) + " s)";
+    if (steps.finished() || !gaveUpAt_.empty()) {
+        quitByScript_ = true;
+        device.requestQuit();
+    }
+}

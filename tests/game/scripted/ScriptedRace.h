@@ -6,12 +6,49 @@
 // back-end's scripted device (ScriptedGlDevice, ScriptedD3dDevice).
 #include "Game.h"
 #include "RgbPicture.h"
+#include "ScriptedSteps.h"
+
+#include <chrono>
+#include <cstdint>
 
 #include <string>
 
 class Ship;
 
 using ScriptedDevice = QUORIN_DEVICE_CLASS;
+
+// A scripted game played through its steps: the script calls frame() once
+// a frame, which takes the steps and quits the game once they are done, or
+// gives up and quits after so many frames or seconds, so that a game that
+// never gets where the script goes ends instead of hanging.
+class ScriptedRun {
+public:
+    ScriptedRun(int giveUpAfterFrames, double giveUpAfterSeconds)
+        : giveUpAfterFrames_(giveUpAfterFrames), giveUpAfterSeconds_(giveUpAfterSeconds)
+    {
+    }
+
+    // Plays the whole game over the scripted device, SCRIPT called once a
+    // frame of FRAMEMILLISECONDS; the game's exit status. The game is
+    // destroyed afterwards.
+    int play(ScriptedDevice::Script script, uint32_t frameMilliseconds);
+    void frame(ScriptedDevice& device);
+
+    ScriptedSteps steps;
+    // Whether the game ended as the script asked (once done or given up).
+    bool quitByScript() const { return quitByScript_; }
+    // Where the run gave up, empty when it did not.
+    const std::string& gaveUpAt() const { return gaveUpAt_; }
+    bool contentFailed() const { return contentFailed_; }
+
+private:
+    int giveUpAfterFrames_;
+    double giveUpAfterSeconds_;
+    std::chrono::steady_clock::time_point startedAt_;
+    bool quitByScript_ = false;
+    bool contentFailed_ = false;
+    std::string gaveUpAt_;
+};
 
 // The player's ship (1 or 2) while a race is on the screen; null otherwise.
 Ship* raceShip(int player);
