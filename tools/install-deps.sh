@@ -14,7 +14,7 @@ PACKAGES=(
   libxmp-dev libsndfile1-dev
   fonts-dejavu-core
   python3 zip unzip p7zip-full
-  xvfb xauth xdotool x11-utils x11-apps imagemagick twm xfonts-base
+  xvfb xauth xdotool x11-utils x11-apps imagemagick twm xfonts-base libxdamage1 libxtst6
   g++-mingw-w64-x86-64-posix mingw-w64-tools nasm dpkg-dev wine wine64 wine64-preloader
 )
 

@@ -16,6 +16,30 @@
         rectangle is at least MIN: something is drawn there, not one flat
         colour.
 
+    screen_check.py floor FILE ARCHIVE X0 X1 Y0 Y1 Y0 Y1 Y0 Y1
+        the race track's floor: passes when at least two of the three strips
+        (X0..X1 by Y0..Y1) are in one of the first level's tile colours, each
+        the mean of its tile picture times the mean of the detail picture
+        laid over it (both read from the game's archive, as content.xml
+        names them): within FLOOR_DISTANCE of it, and nearer to it than to
+        the level's backdrop. One strip may straddle the dark edge between
+        two rows of tiles, or a gap.
+    screen_check.py bluer FILE X0 Y0 X1 Y1 X0 Y0 X1 Y1 MIN
+        passes when at least MIN (a fraction) of the pixels of the first
+        rectangle (around the ship) are bluer than the second (the floor
+        under it) by SHIP_BLUER: blue less red, against the floor's mean.
+
+    screen_check.py race INDEX X0 Y0 X1 Y1 X0 Y0 X1 Y1
+        picks two frames of a race from a burst of screenshots (INDEX: one
+        line per picture, its file and its time in ms, as
+        presented_frames.py burst writes it), the first rectangle being
+        where the countdown, "GO!" and a crash show their text, the second
+        the race time's figure. The first frame is the first without text
+        in the middle; the second the first one at least a second later,
+        with no text in the middle either and another race time. Prints the
+        two files; fails, saying which, when the race never shows without
+        text or its time does not change.
+
     screen_check.py darkest FILE X0 X1 Y0 STEP COUNT
         prints the number (from 0) of the darkest of COUNT bands STEP
         pixels high from Y0, over X0..X1: the main menu's highlight bar.
@@ -25,10 +49,20 @@ Pictures are read through ImageMagick's convert as raw 8-bit RGB.
 """
 import subprocess
 import sys
+import xml.etree.ElementTree as ElementTree
+import zipfile
+
+# How far (RGB distance) a strip of the floor may be from its tile's colour:
+# the track is lit, fogged towards the horizon and drawn with arrows.
+FLOOR_DISTANCE = 60.0
+# How much bluer (blue less red) than the floor a pixel of the ship is: its
+# hull is a deep teal, the tiles grey-blue or green with white arrows.
+SHIP_BLUER = 40
 
 
-def load(path):
-    out = subprocess.run(["convert", path, "-depth", "8", "ppm:-"], check=True,
+def load(path, data=None):
+    source = path if data is None else "-"
+    out = subprocess.run(["convert", source, "-depth", "8", "ppm:-"], check=True, input=data,
                          stdout=subprocess.PIPE).stdout
     # P6 header: magic, width, height, maxval, each followed by white space.
     fields = []
@@ -54,11 +88,115 @@ def pixels(picture, x0, y0, x1, y1):
             yield data[i], data[i + 1], data[i + 2]
 
 
+def mean(values):
+    values = list(values)
+    count = max(1, len(values))
+    return tuple(sum(p[c] for p in values) / count for c in range(3))
+
+
+def distance(a, b):
+    return sum((p - q) ** 2 for p, q in zip(a, b)) ** 0.5
+
+
+def level_colours(archive):
+    """The first level's tile colours and its backdrop's, from ARCHIVE."""
+    with zipfile.ZipFile(archive) as members:
+        root = ElementTree.fromstring(members.read("content.xml"))
+        level = root.find("levels/level")
+
+        def picture_mean(name):
+            width, height, data = load(name, members.read(name.strip()))
+            return mean(pixels((width, height, data), 0, 0, width, height))
+
+        detail = picture_mean(root.find("common/detail").text)
+        tiles = {}
+        for kind in ("tileSlow", "tileNormal", "tileFast", "tileVeryFast"):
+            colour = picture_mean(level.find(kind).text)
+            tiles[kind] = tuple(c * d / 255.0 for c, d in zip(colour, detail))
+        return tiles, picture_mean(level.find("background").text)
+
+
+def floor(argv):
+    picture = load(argv[2])
+    tiles, backdrop = level_colours(argv[3])
+    x0, x1 = int(argv[4]), int(argv[5])
+    bands = [tuple(map(int, argv[i:i + 2])) for i in range(6, len(argv), 2)]
+    matched = 0
+    report = []
+    for y0, y1 in bands:
+        colour = mean(pixels(picture, x0, y0, x1, y1))
+        kind = min(tiles, key=lambda k: distance(colour, tiles[k]))
+        near = distance(colour, tiles[kind])
+        ok = near <= FLOOR_DISTANCE and near < distance(colour, backdrop)
+        matched += ok
+        report.append("y %d-%d (%.0f,%.0f,%.0f) %s at %.0f, backdrop at %.0f%s"
+                      % (y0, y1, colour[0], colour[1], colour[2], kind, near,
+                         distance(colour, backdrop), "" if ok else " (no tile)"))
+    ok = matched >= min(2, len(bands))
+    print("floor %s: %s %s" % (argv[2], "; ".join(report), "ok" if ok else "FAIL"))
+    return 0 if ok else 1
+
+
+def bright_share(picture, box):
+    values = list(pixels(picture, *box))
+    return sum(1 for p in values if min(p) > 200) / max(1, len(values))
+
+
+def text_change(a, b, box):
+    pa, pb = list(pixels(a, *box)), list(pixels(b, *box))
+    return sum(1 for p, q in zip(pa, pb) if (min(p) > 200) != (min(q) > 200)) / max(1, len(pa))
+
+
+def race(argv):
+    middle = tuple(map(int, argv[3:7]))
+    clock = tuple(map(int, argv[7:11]))
+    with open(argv[2]) as index:
+        frames = [(name, int(ms)) for name, ms in (line.split() for line in index if line.strip())]
+    first = None
+    for name, ms in frames:
+        picture = load(name)
+        quiet = bright_share(picture, middle) < 0.03
+        if first is None:
+            if quiet:
+                first = (name, ms, picture)
+            continue
+        if ms - first[1] < 1000:
+            continue
+        if not quiet:
+            print("race %s: text in the middle again %d ms after the race frame %s (%s): the ship crashed "
+                  "FAIL" % (argv[2], ms - first[1], first[0], name))
+            return 1
+        if text_change(first[2], picture, clock) < 0.01:
+            print("race %s: the race time on %s, %d ms after %s, is the same: the race stands still FAIL"
+                  % (argv[2], name, ms - first[1], first[0]))
+            return 1
+        print("%s %s" % (first[0], name))
+        return 0
+    if first is None:
+        print("race %s: text in the middle on each of %d frames: no race FAIL" % (argv[2], len(frames)))
+    else:
+        print("race %s: no frame a second after the race frame %s FAIL" % (argv[2], first[0]))
+    return 1
+
+
 def main(argv):
     if len(argv) < 2:
         return 2
     mode = argv[1]
-    if mode == "darkest" and len(argv) == 8:
+    if mode == "floor" and len(argv) >= 8 and len(argv) % 2 == 0:
+        return floor(argv)
+    if mode == "race" and len(argv) == 11:
+        return race(argv)
+    if mode == "bluer" and len(argv) == 12:
+        picture = load(argv[2])
+        boxes = [list(map(int, argv[i:i + 4])) for i in (3, 7)]
+        wanted = float(argv[11])
+        under = mean(pixels(picture, *boxes[1]))
+        ship = list(pixels(picture, *boxes[0]))
+        if not ship:
+            return 2
+        measure = sum(1 for p in ship if p[2] - p[0] > under[2] - under[0] + SHIP_BLUER) / len(ship)
+    elif mode == "darkest" and len(argv) == 8:
         picture = load(argv[2])
         x0, x1, y0, step, count = map(int, argv[3:8])
         means = []
@@ -67,7 +205,7 @@ def main(argv):
             means.append(sum(sum(p) for p in values) / max(1, len(values)))
         print(means.index(min(means)))
         return 0
-    if mode in ("bright", "busy") and len(argv) == 8:
+    elif mode in ("bright", "busy") and len(argv) == 8:
         picture = load(argv[2])
         x0, y0, x1, y1 = map(int, argv[3:7])
         wanted = float(argv[7])
@@ -78,8 +216,8 @@ def main(argv):
             measure = sum(1 for p in values if min(p) > 200) / len(values)
         else:
             lum = [sum(p) / 3.0 for p in values]
-            mean = sum(lum) / len(lum)
-            measure = (sum((v - mean) ** 2 for v in lum) / len(lum)) ** 0.5
+            average = sum(lum) / len(lum)
+            measure = (sum((v - average) ** 2 for v in lum) / len(lum)) ** 0.5
     elif mode in ("text-differ", "differ") and len(argv) == 9:
         a, b = load(argv[2]), load(argv[3])
         x0, y0, x1, y1 = map(int, argv[4:8])
