@@ -37,9 +37,9 @@ seconds after the previous one, written as PREFIX-000.png, PREFIX-001.png...
 and PREFIX.txt, one line per picture: its file and the server time (ms)
 of its frame.
 
-Every command prints the frame rate it saw ("at 19.6 frames a second"),
-so that a failure can tell a machine too busy to play from a game that
-ignores keys. Exits 1, saying why, when the display or the window cannot be
+rate, press and burst print the frame rate they saw ("at 19.6 frames a
+second", over a second or more), so that a failure can tell a machine too
+busy to play from a game that ignores keys. Exits 1, saying why, when the display or the window cannot be
 used or when no frame comes for 30 seconds; 2 on bad use.
 """
 import ctypes
@@ -343,7 +343,7 @@ def main(argv):
                   % (argv[3], hold * 1000, period * 1000, held, window.rate_text()))
         elif command == "shot" and len(argv) == 4:
             window.shot(argv[3])
-            print("%s:%s" % (argv[3], window.rate_text()))
+            print(argv[3])
         elif command == "burst" and len(argv) == 6:
             prefix, seconds, gap = argv[3], float(argv[4]), float(argv[5])
             start = time.monotonic()
