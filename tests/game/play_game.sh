@@ -122,7 +122,6 @@ on_menu() {
 on_ship_choice() {
     $check bright "$1" 100 78 540 110 0.05 >/dev/null && $check bright "$1" 106 178 220 197 0.05 >/dev/null
 }
-off_ship_choice() { ! on_ship_choice "$1"; }
 # The main menu with its highlight bar on row ROW.
 on_row() { on_menu "$1" && [ "$($check darkest "$1" 330 640 240 20 4)" = "$ROW" ]; }
 on_row_before() { on_menu "$1" && [ "$($check darkest "$1" 330 640 240 20 4)" = "$ROW_BEFORE" ]; }
@@ -235,28 +234,35 @@ view_box() {
 middle_box() { view_box "$1" "$2" 290 205 350 248; }
 time_box() { view_box "$1" "$2" 395 458 440 476; }
 
-# The race's scene in view TOP/SCALE, its score label at the bottom left
-# (countdown or race), waited for on presented frames: the level loads
-# first, many seconds on a busy machine.
+# The score's label at the bottom left, on every frame of the race scene.
 hud_box() { view_box "$1" "$2" 0 440 60 456; }
-wait_race_scene() {
-    local name="$1" top="$2" scale="$3" started=$SECONDS
-    until shot "$name" && $check bright "$shots/$name.png" $(hud_box "$top" "$scale") 0.05 >/dev/null; do
-        [ $((SECONDS - started)) -lt 120 ] || abort "no race scene in 120 seconds,$(rate_now)"
-    done
-}
 
-# From the race scene on, a burst of presented frames (one each 0.2 s for
-# twelve seconds: the countdown, "GO!", a few seconds of race, and should
-# the ship have fallen meanwhile, the next start), of which two race frames
-# a second apart, with another race time and no countdown, "GO!" or crash
-# between them (screen_check.py race), are kept as NAME-1.png and
-# NAME-2.png. The race is recognised on the frames, whatever the game's
-# pace: a race that stands still or never comes fails here.
-race_frames() {
-    local name="$1" top="$2" scale="$3" out picked
-    out=$(frames burst "$shots/burst" 12 0.2) || abort "no burst of race frames: $out"
-    echo "play_game: race frames: $out"
+# Return on the last ship choice, and the race it leads to: a burst of
+# presented frames (one each 0.2 s for fifteen seconds) taken at once, as
+# the game goes on at its own pace whatever this script does: the level
+# loading, the countdown, "GO!", a few seconds of race and, should the
+# ship have fallen meanwhile, the next start. The last of them must be off
+# the ship choice (else the key was missed, and is pressed again as in
+# press_to, or ignored). Of them, two race frames a second apart, with
+# another race time and no countdown, "GO!" or crash between them
+# (screen_check.py race), are kept as NAME-1.png and NAME-2.png: the race
+# is recognised on the frames, and one that stands still or never comes
+# fails here.
+into_race() {
+    local name="$1" top="$2" scale="$3" out picked last tries=0
+    while :; do
+        press Return
+        out=$(frames burst "$shots/burst" 15 0.2) || abort "no burst of race frames: $out"
+        echo "play_game: race frames: $out"
+        last=$(tail -n 1 "$shots/burst.txt" | cut -d' ' -f1)
+        on_ship_choice "$last" || break
+        [ "$HELD_FRAMES" -lt 2 ] ||
+            abort "Return does not leave the ship choice: $HELD_FRAMES frames were presented while it was held,$pace"
+        tries=$((tries + 1))
+        [ $tries -lt 4 ] ||
+            abort "Return, held for a frame four times, never spanned two presented frames: the machine is too busy to play,$pace"
+        echo "play_game: Return was held across fewer than two presented frames and changed nothing: pressed again" >&2
+    done
     picked=$($check race "$shots/burst.txt" $(middle_box "$top" "$scale") $(time_box "$top" "$scale") \
         $(hud_box "$top" "$scale")) || abort "no race on the frames after the ship choice: $picked,${out##*:}"
     set -- $picked
@@ -305,9 +311,7 @@ if [ "$mode" = one ]; then
     # The next ship: its name changes.
     before="$shots/04-ship-select.png"
     press_to Right same_choice other_ship 05-ship-select-next
-    press_to Return on_ship_choice off_ship_choice 06-loading
-    wait_race_scene 06-countdown 0 1
-    race_frames 07-race 0 1
+    into_race 07-race 0 1
     check_race_view 07-race 0 1
 else
     # Two players: down once, Enter; player 1 and player 2 validate.
@@ -319,9 +323,7 @@ else
     before="$shots/03-ship-select-player2.png"
     press_to Right same_choice other_ship 03-ship-select-player2-next
     # The race in both halves: the views start together.
-    press_to Return on_ship_choice off_ship_choice 04-loading
-    wait_race_scene 04-two-players-countdown 0 2
-    race_frames 05-two-players 0 2
+    into_race 05-two-players 0 2
     check_race_view 05-two-players 0 2
     check_race_view 05-two-players 240 2
     if [ "$mode" = fps ]; then

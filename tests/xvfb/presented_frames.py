@@ -17,13 +17,16 @@ rate: counts the frames presented over SECONDS and prints the rate.
 
 press: holds KEY (an X key name: Return, Right, Escape...) across one poll
 of the keys. The game polls held keys once a frame, just after presenting
-the frame before. The frame time is measured first (the median of the
-last intervals); the key goes down half a frame after a presented frame and
-the X server itself (XTEST's delay) lets it go one frame time later, so the
+the frame before, and a menu lets one key through per 0.2 s of its clock,
+which between two polls moves on by the frame before the first of them: a
+key held across two polls after a slow frame passes twice. So the frame
+time is measured first (the median of the last intervals); the X server
+itself (XTEST's delays, by its own clock) puts the key down half a frame
+after a frame was presented and lets it go one frame time later, so the
 hold spans the one poll half way through it, whatever happens to this
-process meanwhile. A hold is never shorter than 0.15 s: at more than about
-seven frames a second it spans a few polls, which a menu that takes one key
-per 0.2 s lets through once. It then waits for two more frames and prints
+process meanwhile. At frames shorter than 0.1 s the hold is 0.05 s at the
+least: it may span two polls then, but a frame of 0.2 s before the first
+would have ended after it. It then waits for two more frames and prints
 the hold, the frames presented while the key was down (by the server's
 clock: the poll after each of them saw it) and the frame rate.
 
@@ -52,7 +55,11 @@ import time
 import zlib
 
 NO_FRAME_SECONDS = 30.0
-SHORTEST_HOLD = 0.15
+# Holds at frames shorter than SHORT_FRAME last SHORTEST_HOLD (see press).
+SHORT_FRAME = 0.1
+SHORTEST_HOLD = 0.05
+# The menus' time between two keys.
+KEY_INTERVAL = 0.2
 
 
 def library(name, fallback):
@@ -267,16 +274,32 @@ class Window:
         if not code:
             raise Failure("no key code for %s" % name)
         period = self.frame_time()
-        hold = max(period, SHORTEST_HOLD)
-        frame = self.wait_frames(1)
-        delay = frame.local + period / 2.0 - time.monotonic()
-        if delay > 0:
-            time.sleep(delay)
-        down = self.server_time()
-        xtst.XTestFakeKeyEvent(self.display, code, 1, 0)
+        hold = max(period, SHORTEST_HOLD) if period < SHORT_FRAME else period
+        # The server presses and lets go at the times asked for (XTEST's
+        # delays), by its own clock: half way through a frame, N frames
+        # after one it presented (N as small as the time it takes to ask
+        # allows). From that present to the end of the hold must stay under
+        # the menus' 0.2 s, so that no frame as long as that can have begun
+        # before the key went down and ended, with its poll, before it went
+        # up; a press that cannot be sent in time for that waits for the
+        # next present.
+        for _ in range(100):
+            frame = self.wait_frames(1)
+            now = self.server_time()
+            later = 0
+            while frame.server_ms + (later + 0.5) * period * 1000.0 < now + 1.0:
+                later += 1
+            delay = frame.server_ms + (later + 0.5) * period * 1000.0 - now
+            if later == 0 or (later + 0.5) * period + hold < KEY_INTERVAL:
+                break
+        else:
+            raise Failure("a hundred frames came and went before a key could be sent in time "
+                          "after one of them%s" % self.rate_text())
+        down = now + int(delay)
+        xtst.XTestFakeKeyEvent(self.display, code, 1, int(delay))
         xtst.XTestFakeKeyEvent(self.display, code, 0, int(hold * 1000))
         x11.XSync(self.display, 0)
-        up = self.server_time()
+        up = down + int(hold * 1000)
         self.wait_frames(2)
         held = [f for f in self.frames if down <= f.server_ms <= up]
         return hold, len(held), period
