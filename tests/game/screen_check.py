@@ -19,11 +19,14 @@
     screen_check.py floor FILE ARCHIVE X0 X1 Y0 Y1 Y0 Y1 Y0 Y1
         the race track's floor: passes when at least two of the three strips
         (X0..X1 by Y0..Y1) are in one of the first level's tile colours, each
-        the mean of its tile picture times the mean of the detail picture
-        laid over it (both read from the game's archive, as content.xml
-        names them): within FLOOR_DISTANCE of it, and nearer to it than to
-        the level's backdrop. One strip may straddle the dark edge between
-        two rows of tiles, or a gap.
+        the median of its tile picture, alone or times the mean of the
+        detail picture laid over it (both read from the game's archive, as
+        content.xml names them; racer_gl on a driver without swap control
+        draws the tiles with one texture unit, without the detail): the
+        strip's median within FLOOR_DISTANCE of one of them, and nearer to
+        it than to the level's backdrop. Medians, so that the
+        white arrows on the tiles and the dark edges between them do not
+        count; one strip may still straddle a gap or a row of another kind.
     screen_check.py bluer FILE X0 Y0 X1 Y1 X0 Y0 X1 Y1 MIN
         passes when at least MIN (a fraction) of the pixels of the first
         rectangle (around the ship) are bluer than the second (the floor
@@ -59,8 +62,9 @@ import xml.etree.ElementTree as ElementTree
 import zipfile
 
 # How far (RGB distance) a strip of the floor may be from its tile's colour:
-# the track is lit, fogged towards the horizon and drawn with arrows.
-FLOOR_DISTANCE = 60.0
+# the track is lit and fogged towards the horizon. The backdrop seen where
+# the track is missing is 50 and more from every tile colour.
+FLOOR_DISTANCE = 30.0
 # How much bluer (blue less red) than the floor a pixel of the ship is: its
 # hull is a deep teal, the tiles grey-blue or green with white arrows.
 SHIP_BLUER = 40
@@ -102,12 +106,16 @@ def load(path, data=None):
     env = dict(os.environ, MAGICK_THREAD_LIMIT="1")
     out = subprocess.run(["convert", source, "-depth", "8", "ppm:-"], check=True, input=data,
                          stdout=subprocess.PIPE, env=env).stdout
-    # P6 header: magic, width, height, maxval, each followed by white space.
+    # P6 header: magic, width, height, maxval, each followed by white space;
+    # a comment runs from "#" to the end of its line.
     fields = []
     pos = 0
     while len(fields) < 4:
         while out[pos:pos + 1].isspace():
             pos += 1
+        if out[pos:pos + 1] == b"#":
+            pos = out.index(b"\n", pos)
+            continue
         start = pos
         while not out[pos:pos + 1].isspace():
             pos += 1
@@ -132,6 +140,11 @@ def mean(values):
     return tuple(sum(p[c] for p in values) / count for c in range(3))
 
 
+def median(values):
+    values = list(values)
+    return tuple(sorted(p[c] for p in values)[len(values) // 2] for c in range(3)) if values else (0, 0, 0)
+
+
 def distance(a, b):
     return sum((p - q) ** 2 for p, q in zip(a, b)) ** 0.5
 
@@ -142,16 +155,17 @@ def level_colours(archive):
         root = ElementTree.fromstring(members.read("content.xml"))
         level = root.find("levels/level")
 
-        def picture_mean(name):
+        def picture(name, measure):
             width, height, data = load(name, members.read(name.strip()))
-            return mean(pixels((width, height, data), 0, 0, width, height))
+            return measure(pixels((width, height, data), 0, 0, width, height))
 
-        detail = picture_mean(root.find("common/detail").text)
+        detail = picture(root.find("common/detail").text, mean)
         tiles = {}
         for kind in ("tileSlow", "tileNormal", "tileFast", "tileVeryFast"):
-            colour = picture_mean(level.find(kind).text)
-            tiles[kind] = tuple(c * d / 255.0 for c, d in zip(colour, detail))
-        return tiles, picture_mean(level.find("background").text)
+            colour = picture(level.find(kind).text, median)
+            tiles[kind] = colour
+            tiles[kind + "+detail"] = tuple(c * d / 255.0 for c, d in zip(colour, detail))
+        return tiles, picture(level.find("background").text, median)
 
 
 def floor(argv):
@@ -162,7 +176,7 @@ def floor(argv):
     matched = 0
     report = []
     for y0, y1 in bands:
-        colour = mean(pixels(picture, x0, y0, x1, y1))
+        colour = median(pixels(picture, x0, y0, x1, y1))
         kind = min(tiles, key=lambda k: distance(colour, tiles[k]))
         near = distance(colour, tiles[kind])
         ok = near <= FLOOR_DISTANCE and near < distance(colour, backdrop)

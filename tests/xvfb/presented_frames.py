@@ -15,20 +15,21 @@ top-level window). Smaller rectangles (a cursor, an expose) are not frames.
 
 rate: counts the frames presented over SECONDS and prints the rate.
 
-press: holds KEY (an X key name: Return, Right, Escape...) across one poll
-of the keys. The game polls held keys once a frame, just after presenting
+press: holds KEY (an X key name: Return, Right, Escape...) so that a menu
+takes it once. The game polls held keys once a frame, just after presenting
 the frame before, and a menu lets one key through per 0.2 s of its clock,
-which between two polls moves on by the frame before the first of them: a
-key held across two polls after a slow frame passes twice. So the frame
-time is measured first (the median of the last intervals); the X server
-itself (XTEST's delays, by its own clock) puts the key down half a frame
-after a frame was presented and lets it go one frame time later, so the
-hold spans the one poll half way through it, whatever happens to this
-process meanwhile. At frames shorter than 0.1 s the hold is 0.05 s at the
-least: it may span two polls then, but a frame of 0.2 s before the first
-would have ended after it. It then waits for two more frames and prints
-the hold, the frames presented while the key was down (by the server's
-clock: the poll after each of them saw it) and the frame rate.
+the clock of the frame before the poll: a key still held on the poll after
+a slow frame passes twice, and one let go before any poll is missed. So
+the frame time is measured first (the median of the last intervals), and
+the X server itself (XTEST's delays, by its own clock, whatever happens to
+this process meanwhile) puts the key down half way through a frame after
+one it presented, and lets it go before 0.2 s have passed since the frame
+before that one (less a margin): no frame that long can have come between
+(see Window.press). A game too slow for that has the key for one frame
+time, across the one poll half way through it. It then waits for two more
+frames and prints the hold, the frames presented while the key was down
+(by the server's clock: the poll after each of them saw it) and the frame
+rate.
 
 shot: writes the window's content as a PNG, taken just after the second
 frame presented once the command started (the first may have been drawn
@@ -55,11 +56,9 @@ import time
 import zlib
 
 NO_FRAME_SECONDS = 30.0
-# Holds at frames shorter than SHORT_FRAME last SHORTEST_HOLD (see press).
-SHORT_FRAME = 0.1
-SHORTEST_HOLD = 0.05
-# The menus' time between two keys.
+# The menus' time between two keys, and what a hold keeps clear of it.
 KEY_INTERVAL = 0.2
+KEY_MARGIN = 0.03
 
 
 def library(name, fallback):
@@ -274,23 +273,32 @@ class Window:
         if not code:
             raise Failure("no key code for %s" % name)
         period = self.frame_time()
-        hold = max(period, SHORTEST_HOLD) if period < SHORT_FRAME else period
         # The server presses and lets go at the times asked for (XTEST's
         # delays), by its own clock: half way through a frame, N frames
         # after one it presented (N as small as the time it takes to ask
-        # allows). From that present to the end of the hold must stay under
-        # the menus' 0.2 s, so that no frame as long as that can have begun
-        # before the key went down and ended, with its poll, before it went
-        # up; a press that cannot be sent in time for that waits for the
-        # next present.
+        # allows). A menu takes a held key again on a poll whose clock is
+        # 0.2 s past the clock of the poll that took it, that clock being
+        # the one of the frame before: the frame before the one presented,
+        # at the earliest. So from that frame to the end of the hold stays
+        # under 0.2 s (less a margin for the game's own timing), and within
+        # that the hold is as long as it can be: a poll delayed past a frame
+        # presented (a busy machine, Wine handing the key on) still sees
+        # the key. A game too slow for one frame in that time is held for
+        # one frame, half a frame after the one presented.
         for _ in range(100):
             frame = self.wait_frames(1)
+            before = self.frames[self.frames.index(frame) - 1] if self.frames.index(frame) else frame
             now = self.server_time()
             later = 0
             while frame.server_ms + (later + 0.5) * period * 1000.0 < now + 1.0:
                 later += 1
             delay = frame.server_ms + (later + 0.5) * period * 1000.0 - now
-            if later == 0 or (later + 0.5) * period + hold < KEY_INTERVAL:
+            hold = (KEY_INTERVAL - KEY_MARGIN - (frame.server_ms - before.server_ms) / 1000.0
+                    - (later + 0.5) * period)
+            if hold >= period:
+                break
+            if later == 0:
+                hold = period
                 break
         else:
             raise Failure("a hundred frames came and went before a key could be sent in time "
