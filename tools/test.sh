@@ -20,7 +20,7 @@ bash tools/install-deps.sh
 cmake -S . -B build/test -G Ninja -DCMAKE_BUILD_TYPE=Debug -DQUORIN_SANITIZE=ON >/dev/null
 cmake --build build/test -j"$JOBS"
 cd build/test
-ctest --output-on-failure -j"$JOBS" --timeout 600
+ctest --output-on-failure -j"$JOBS" --timeout 1200
 cd ../..
 
 # The same suite optimised and without sanitizers, so that no test passes
@@ -28,7 +28,7 @@ cd ../..
 # whatever the build type: they run once, above.
 cmake -S . -B build/test-release -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null
 cmake --build build/test-release -j"$JOBS"
-ctest --test-dir build/test-release --output-on-failure -j"$JOBS" --timeout 600 -E '^fuzz_loaders$'
+ctest --test-dir build/test-release --output-on-failure -j"$JOBS" --timeout 1200 -E '^fuzz_loaders$'
 
 # The Windows build (dependencies cross-built once and cached) and its suite
 # under Wine; a missing tool or a library that fails to build stops here

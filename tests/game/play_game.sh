@@ -210,7 +210,7 @@ size=$(xvfb_window_size "$wid" | tr ' ' 'x')
 # main menu is on them.
 started=$SECONDS
 until shot 01-menu && on_menu "$shots/01-menu.png"; do
-    [ $((SECONDS - started)) -lt 120 ] || abort "no main menu in 120 seconds,$(rate_now)"
+    [ $((SECONDS - started)) -lt 300 ] || abort "no main menu in 300 seconds,$(rate_now)"
 done
 
 # The main menu: the title (big font, top at H / 4) and four items from

@@ -87,7 +87,7 @@ export QUORIN_WINE_RERUN_LOG="$BUILD/wine-reruns.log"
 rm -f "$QUORIN_WINE_RERUN_LOG"
 cd "$BUILD"
 status=0
-ctest --output-on-failure -j"$JOBS" --timeout 600 || status=$?
+ctest --output-on-failure -j"$JOBS" --timeout 1200 || status=$?
 if [ -s "$QUORIN_WINE_RERUN_LOG" ]; then
   echo "windows tests: ******** Wine could not start $(wc -l <"$QUORIN_WINE_RERUN_LOG") test program(s) the first time; each ran again once: ********"
   sed 's/^/windows tests:   /' "$QUORIN_WINE_RERUN_LOG"

@@ -74,7 +74,7 @@ std::vector<Race> races = {
 
 // A game that never gets where the script goes is given up after so many
 // frames or seconds instead of hanging.
-ScriptedRun run(60000, 520.0);
+ScriptedRun run(60000, 1700.0);
 ScriptedSteps& steps = run.steps;
 
 // Races begun so far, counted as race scenes come on the screen.

@@ -41,7 +41,7 @@ RaceFrame raceFrames[2] = {{"one-player", 1, {}, {}}, {"two-player", 2, {}, {}}}
 
 // A game that never gets where the script goes is given up after so many
 // frames or seconds instead of hanging.
-ScriptedRun run(20000, 400.0);
+ScriptedRun run(20000, 1100.0);
 ScriptedSteps& steps = run.steps;
 LosingSteer losing;
 
