@@ -148,7 +148,7 @@ same_choice() { on_ship_choice "$1" && ! title_changed "$1" && ! name_changed "$
 # way). Each failure gives the frame rate seen.
 press_to() {
     local key="$1" from="$2" to="$3" name="$4" tries=0 look
-    while [ $tries -lt 4 ]; do
+    while [ $tries -lt 10 ]; do
         press "$key"
         for look in 1 2 3 4 5 6; do
             shot "$name"
@@ -161,7 +161,7 @@ press_to() {
         echo "play_game: $key was held across fewer than two presented frames and changed nothing: pressed again" >&2
         tries=$((tries + 1))
     done
-    abort "$key, held for a frame four times, never spanned two presented frames: the machine is too busy to play,$pace"
+    abort "$key, pressed ten times, was never held across two presented frames and changed nothing: the machine is too busy to play,$pace"
 }
 
 # Moves the main menu's highlight to row WANT, one row a key.
@@ -190,9 +190,17 @@ if [ -n "$wine_root" ]; then
     launcher=(wine "$bindir/exit_code.exe" "$(wine_path "$code")")
     program="$(wine_path "$program")"
 fi
+# Under Wine, Direct3D's calls are made on a thread of their own (Wine's
+# command stream) unless turned off: a frame then reaches the X server a
+# frame or more after the game polled the keys for it, and the frames seen
+# presented no longer tell when the game polls. Off in this run's prefix,
+# each frame is presented by the game's own thread, as on Windows.
 start_environment() {
     xvfb_start || return 1
-    [ -z "$wine_root" ] || wine_start "$wine_root"
+    [ -z "$wine_root" ] || {
+        wine_start "$wine_root" &&
+            wine reg add 'HKCU\Software\Wine\Direct3D' /v csmt /t REG_DWORD /d 0 /f </dev/null >/dev/null 2>&1
+    }
 }
 if ! start_environment; then
     echo "play_game: ******** the X server or Wine did not start (the program had not started): starting them again, once ********" >&2
@@ -259,8 +267,8 @@ into_race() {
         [ "$HELD_FRAMES" -lt 2 ] ||
             abort "Return does not leave the ship choice: $HELD_FRAMES frames were presented while it was held,$pace"
         tries=$((tries + 1))
-        [ $tries -lt 4 ] ||
-            abort "Return, held for a frame four times, never spanned two presented frames: the machine is too busy to play,$pace"
+        [ $tries -lt 10 ] ||
+            abort "Return, pressed ten times, was never held across two presented frames and changed nothing: the machine is too busy to play,$pace"
         echo "play_game: Return was held across fewer than two presented frames and changed nothing: pressed again" >&2
     done
     picked=$($check race "$shots/burst.txt" $(middle_box "$top" "$scale") $(time_box "$top" "$scale") \
