@@ -231,7 +231,9 @@ class Window:
             fresh = [f for f in self.frames if f.local > after]
             if len(fresh) >= count:
                 return fresh[count - 1]
-            if time.monotonic() > deadline or x_errors:
+            if x_errors:
+                raise Failure("the window 0x%x is gone (the program ended?)%s" % (self.wid, self.rate_text()))
+            if time.monotonic() > deadline:
                 raise Failure("no frame presented for %d seconds%s" % (NO_FRAME_SECONDS, self.rate_text()))
             self._take_events(deadline - time.monotonic())
 
