@@ -75,7 +75,10 @@ wait_state Normal
 xdotool windowfocus "$wid" 2>/dev/null
 # The last look at the window: the program may close it from now on.
 touch "$done_file"
-xvfb_wait_exit "$pid" 120
+# Longer than the program's own give-up (four minutes from its start), so
+# that a game that never ran again after the restore is told by the test's
+# own assertions, not only by being killed here.
+xvfb_wait_exit "$pid" 300
 status=$(wine_exit_status "$code" $?)
 gtest_verdict "$(basename "$program")" "$status" "$log" "$premature"
 [ "$gtest_status" -eq 0 ] || fail "exit status $status, counted as $gtest_status"
